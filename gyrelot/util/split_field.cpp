@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "text/lines.h"
+
 namespace {
 
 // The upper-case table of code page 936 maps the ASCII letters and nothing else:
@@ -35,31 +37,12 @@ std::string ReplaceSeparators(std::string_view text, std::string_view separator)
   return out;
 }
 
-// Lines end at CR LF, CR or LF; text after the last line end is a line when not empty.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const char c = text[pos];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(text.substr(start, pos - start));
-      pos += (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-      start = pos;
-    } else {
-      ++pos;
-    }
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
-
 }  // namespace
 
 std::string SplitField(std::string_view text, std::string_view separator, int index) {
   if (text.empty() || index < 0) return std::string();
   const std::string replaced = ReplaceSeparators(text, separator);
-  const std::vector<std::string_view> fields = SplitLines(replaced);
+  const std::vector<std::string_view> fields = txt::SplitLines(replaced);
   if (static_cast<size_t>(index) >= fields.size()) return std::string();
   return std::string(fields[static_cast<size_t>(index)]);
 }
