@@ -158,6 +158,14 @@ struct RecogniseCase {
   int32_t expected;
 };
 
+// A packet of exactly `len` bytes that starts with `id` (as far as it reaches).
+Bytes PacketOf(int32_t id, size_t len) {
+  Bytes full(64, 0);
+  full[0] = static_cast<uint8_t>(id);
+  full[1] = static_cast<uint8_t>(id >> 8);
+  return ExactCopy(full, len);
+}
+
 TEST(WheelRecords, ClientHandlesOnlyRepliesOfTheirExactLength) {
   const RecogniseCase cases[] = {
       {"login reply 28", WHEEL_LOGIN_REPLY, 28, WHEEL_LOGIN_REPLY},
@@ -178,10 +186,7 @@ TEST(WheelRecords, ClientHandlesOnlyRepliesOfTheirExactLength) {
       {"empty", WHEEL_LOGIN_REPLY, 0, 0},
   };
   for (const auto& c : cases) {
-    Bytes full(64, 0);
-    full[0] = static_cast<uint8_t>(c.id);
-    full[1] = static_cast<uint8_t>(c.id >> 8);
-    const auto exact = ExactCopy(full, c.len);
+    const auto exact = PacketOf(c.id, c.len);
     EXPECT_EQ(RecogniseReply(exact.data(), exact.size()), c.expected) << c.what;
   }
   EXPECT_EQ(RecogniseReply(nullptr, 0), 0);
@@ -200,10 +205,7 @@ TEST(WheelRecords, ServerHandlesOnlyRequestsOfTheirExactLength) {
       {"short", WHEEL_START, 2, 0},
   };
   for (const auto& c : cases) {
-    Bytes full(64, 0);
-    full[0] = static_cast<uint8_t>(c.id);
-    full[1] = static_cast<uint8_t>(c.id >> 8);
-    const auto exact = ExactCopy(full, c.len);
+    const auto exact = PacketOf(c.id, c.len);
     EXPECT_EQ(RecogniseRequest(exact.data(), exact.size()), c.expected) << c.what;
   }
 }
