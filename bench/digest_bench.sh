@@ -29,16 +29,16 @@ for i in 1 2 3; do
 done
 echo "md5sum    best of 3: ${best} s"
 expected=$(tail -c +4049 "$file" | md5sum | cut -d' ' -f1)
-native=$(build/bench/bench/digest_bench "$file" 3)
+native=$(build/bench/bin/digest_bench "$file" 3)
 echo "$native"
 ours=$(echo "$native" | awk '{for(i=1;i<=NF;i++) if($i=="s") print $(i-1)}' | tail -1)
 echo "digest agrees with tail -c +4049 | md5sum: $([ "$(echo "$native" | awk '{print $2}')" = "$expected" ] && echo yes || echo NO)"
 awk -v a="$best" -v b="$ours" 'BEGIN{printf "ratio (our speed / md5sum speed): %.2f\n", a/b}'
 
-if [ -x build/win64/bench/digest_bench.exe ]; then
+if [ -x build/win64/bin/digest_bench.exe ]; then
   source scripts/harness.sh
   export WINEPREFIX="$root/build/win64/wineprefix"
   trap 'harness_stop; cleanup' EXIT
   harness_start "$work/harness" >/dev/null
-  echo "under Wine: $(scripts/wine-run.sh build/win64/bench/digest_bench.exe "$file" 3 | tr -d '\r')"
+  echo "under Wine: $(scripts/wine-run.sh build/win64/bin/digest_bench.exe "$file" 3 | tr -d '\r')"
 fi
