@@ -40,5 +40,6 @@ if [ -x build/win64/bin/digest_bench.exe ]; then
   export WINEPREFIX="$root/build/win64/wineprefix"
   trap 'harness_stop; cleanup' EXIT
   harness_start "$work/harness" >/dev/null
+  harness_wine_up "$WINEPREFIX"
   echo "under Wine: $(scripts/wine-run.sh build/win64/bin/digest_bench.exe "$file" 3 | tr -d '\r')"
 fi

@@ -73,6 +73,7 @@ source scripts/harness.sh
 export WINEPREFIX="$root/build/win64/wineprefix"
 trap 'harness_stop; cleanup' EXIT
 harness_start "$work/harness" >/dev/null
+harness_wine_up "$WINEPREFIX"
 winpath="Z:${work//\//\\}\\local\\ours.bin"
 out=$(scripts/wine-run.sh build/win64/bin/download_probe.exe 127.0.0.1 "$port" \
   big.bin "$winpath" big.bin "$winpath" big.bin "$winpath" | tr -d '\r')

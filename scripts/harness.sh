@@ -2,7 +2,10 @@
 # Source this file, then:
 #   harness_start <state-dir>   starts one Xvfb and one PulseAudio daemon (null sink)
 #                               and exports DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR
-#   harness_stop                stops exactly those two processes (by process id) and
+#   harness_wine_up <prefix>    creates the Wine prefix if needed and keeps one Wine
+#                               server (with its service processes) running for all
+#                               the programs that follow
+#   harness_stop                stops exactly those processes (by process id) and
 #                               the Wine server of the prefix, if one runs
 # The null sink's monitor source "gyrelot_null.monitor" can be recorded with parec.
 
@@ -46,6 +49,17 @@ harness_start() {
     return 1
   fi
   echo "harness: display $DISPLAY (Xvfb pid $HARNESS_XVFB_PID), sound $PULSE_SERVER (pulseaudio pid $HARNESS_PULSE_PID)"
+}
+
+harness_wine_up() {
+  export WINEPREFIX=$1
+  local here
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  wineserver -p
+  # Wine starts its service processes with the first program; they inherit that
+  # program's output. Started here against /dev/null, they never hold a test's
+  # output pipe open (which would make the test look hung until it times out).
+  "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
 }
 
 harness_stop() {

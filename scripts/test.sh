@@ -48,9 +48,8 @@ if [ -d build/win64 ]; then
   export WINEPREFIX="$root/build/win64/wineprefix"
   trap harness_stop EXIT
   if harness_start "$root/build/win64/harness"; then
-    stage "wine prefix" env DISPLAY="$DISPLAY" scripts/wine-run.sh cmd /c exit 0
     # One Wine server for all the tests instead of one started (and waited for) per test.
-    wineserver -p
+    stage "wine prefix" harness_wine_up "$WINEPREFIX"
     stage "test win64" ctest --preset win64 -j "$jobs"
   else
     failed+=("harness")
