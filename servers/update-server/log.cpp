@@ -1,0 +1,18 @@
+#include "log.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+void LogLine(const std::string& text) {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t t = std::chrono::system_clock::to_time_t(now);
+  const int ms = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
+  std::printf("%s.%03dZ %s\n", stamp, ms, text.c_str());
+  std::fflush(stdout);
+}
