@@ -132,14 +132,17 @@ class BoxCloser {
 };
 
 // Runs `action` from a window timer after `ms`, i.e. from inside the client's wait.
+std::function<void()> pendingTimerAction;
+
+void CALLBACK RunPendingTimerAction(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto action = std::move(pendingTimerAction);
+  if (action) action();
+}
+
 void AfterMs(UINT ms, std::function<void()> action) {
-  static std::function<void()> pending;
-  pending = std::move(action);
-  SetTimer(nullptr, 0, ms, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    auto a = std::move(pending);
-    if (a) a();
-  });
+  pendingTimerAction = std::move(action);
+  SetTimer(nullptr, 0, ms, RunPendingTimerAction);
 }
 
 class DownloadClient : public ::testing::Test {
