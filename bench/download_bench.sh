@@ -5,6 +5,7 @@
 # Needs the native and win64 builds (bash scripts/test.sh or scripts/run.sh first);
 # installs nginx and curl if they are missing (root).
 set -euo pipefail
+[ -n "${BENCH_DEBUG:-}" ] && set -x
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 mib=${1:-64}
@@ -28,7 +29,10 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/www" "$work/nginx" "$work/local"
+# nginx workers run as an unprivileged user: they must be able to read the file.
+chmod 755 "$work" "$work/www"
 head -c $((mib * 1048576)) /dev/urandom >"$work/www/big.bin"
+chmod 644 "$work/www/big.bin"
 bytes=$(stat -c %s "$work/www/big.bin")
 
 # update-server
@@ -58,12 +62,12 @@ http {
 CONF
 /usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
 pids+=($!)
-for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$nport/big.bin" && break; sleep 0.05; done
+for _ in $(seq 100); do curl -sf -o /dev/null "http://127.0.0.1:$nport/big.bin" && break; sleep 0.05; done
 
 # curl: best of 3
 best_curl=""
 for _ in 1 2 3; do
-  t=$(curl -s -o "$work/local/curl.bin" -w '%{time_total}' "http://127.0.0.1:$nport/big.bin")
+  t=$(curl -sf -o "$work/local/curl.bin" -w '%{time_total}' "http://127.0.0.1:$nport/big.bin")
   if [ -z "$best_curl" ] || awk "BEGIN{exit !($t < $best_curl)}"; then best_curl=$t; fi
 done
 cmp -s "$work/local/curl.bin" "$work/www/big.bin" || { echo "curl fetched different bytes" >&2; exit 1; }

@@ -19,6 +19,7 @@
 
 #include "../integration/child_process.h"
 #include "../portable/temp_dir.h"
+#include "blocking_client.h"
 #include "path_resolver.h"
 #include "server.h"
 #include "wire/framing.h"
@@ -54,95 +55,6 @@ class RunningServer {
   asio::io_context io_;
   std::unique_ptr<Server> server_;
   std::thread thread_;
-};
-
-class Client {
- public:
-  explicit Client(uint16_t port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    int one = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  }
-  ~Client() { ::close(fd_); }
-  bool connected() const { return connected_; }
-
-  void SendRaw(const Bytes& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-      if (n <= 0) return;
-      done += static_cast<size_t>(n);
-    }
-  }
-  template <class A>
-  void Send(const A& message) {
-    SendRaw(frame::Encode(message.data(), message.size()));
-  }
-  void Request(const std::string& path) { Send(filetrans::EncodeFileRequest(path)); }
-  void Signal(uint8_t id) { Send(filetrans::EncodeSignal(id)); }
-
-  // The next message, or false when none comes within `ms` or the server closed.
-  bool Receive(Bytes& message, int ms = 5000) {
-    for (;;) {
-      const auto s = reader_.Next(message);
-      if (s == frame::Reader::Status::kMessage) return true;
-      if (s == frame::Reader::Status::kBad) return false;
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, ms) <= 0) return false;
-      uint8_t buf[65536];
-      const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-      if (n <= 0) {
-        closed_ = true;
-        return false;
-      }
-      reader_.Feed(buf, static_cast<size_t>(n));
-    }
-  }
-  // True when the server closes the connection within `ms`.
-  bool ClosedWithin(int ms) {
-    Bytes m;
-    while (Receive(m, ms)) {
-    }
-    return closed_;
-  }
-
-  // Fetches a file the way the updater does: ten requests ahead, one more per block.
-  // Returns false when the server says it is missing; `bytes` gets the data.
-  bool Fetch(const std::string& path, std::string& bytes) {
-    Request(path);
-    Bytes m;
-    filetrans::TFileInfo info;
-    if (!Receive(m) || !filetrans::DecodeFileInfo(m.data(), m.size(), info)) return false;
-    if (info.Missing) return false;
-    bytes.clear();
-    int32_t requested = 0;
-    auto request = [&] {
-      if (requested < info.FileSize) {
-        Signal(filetrans::kBlockRequest);
-        ++requested;
-      }
-    };
-    for (int i = 0; i < 10; ++i) request();
-    filetrans::TFileBlock block;
-    while (static_cast<int64_t>(bytes.size()) < info.FileSize) {
-      if (!Receive(m) || !filetrans::DecodeFileBlock(m.data(), m.size(), block)) return false;
-      bytes.append(reinterpret_cast<const char*>(block.Data), static_cast<size_t>(block.DataLen));
-      if (static_cast<int64_t>(bytes.size()) < info.FileSize) request();
-    }
-    Signal(filetrans::kTransferDone);
-    return true;
-  }
-
- private:
-  int fd_ = -1;
-  bool connected_ = false;
-  bool closed_ = false;
-  frame::Reader reader_{4096};
 };
 
 class UpdateServer : public ::testing::Test {

@@ -214,8 +214,21 @@ void TFileDownLoadClient::Fail(bool sendCancel) {
 }
 
 void TFileDownLoadClient::CloseLocalFile() {
+  // What arrived stays on disk, as far as it can be written.
+  FlushLocalFile();
   if (FLocalFile != INVALID_HANDLE_VALUE) CloseHandle(FLocalFile);
   FLocalFile = INVALID_HANDLE_VALUE;
+  pendingWrite_.clear();
+}
+
+bool TFileDownLoadClient::FlushLocalFile() {
+  if (pendingWrite_.empty() || FLocalFile == INVALID_HANDLE_VALUE) return true;
+  DWORD written = 0;
+  const bool ok = WriteFile(FLocalFile, pendingWrite_.data(), static_cast<DWORD>(pendingWrite_.size()), &written,
+                            nullptr) &&
+                  written == pendingWrite_.size();
+  pendingWrite_.clear();
+  return ok;
 }
 
 void TFileDownLoadClient::Send(const uint8_t* data, size_t len) {
@@ -324,10 +337,10 @@ void TFileDownLoadClient::HandleFileBlock(const uint8_t* data, size_t len) {
     Fail(true);
     return;
   }
-  DWORD written = 0;
-  if (block.DataLen > 0 &&
-      (!WriteFile(FLocalFile, block.Data, static_cast<DWORD>(block.DataLen), &written, nullptr) ||
-       written != static_cast<DWORD>(block.DataLen))) {
+  // Blocks are gathered and written 64 KiB at a time: one write call per 880-byte
+  // block costs more than the transfer itself.
+  pendingWrite_.insert(pendingWrite_.end(), block.Data, block.Data + block.DataLen);
+  if (pendingWrite_.size() >= kWriteChunk && !FlushLocalFile()) {
     Fail(true);
     return;
   }
@@ -343,9 +356,10 @@ void TFileDownLoadClient::HandleFileBlock(const uint8_t* data, size_t len) {
 void TFileDownLoadClient::Complete() {
   // Closed and recorded before the state reads Idle: the waiting DownloadFile returns
   // at once, and its caller copies the file.
+  const bool flushed = FlushLocalFile();
   const bool closed = FLocalFile == INVALID_HANDLE_VALUE || CloseHandle(FLocalFile);
   FLocalFile = INVALID_HANDLE_VALUE;
-  if (!closed) {
+  if (!flushed || !closed) {
     Fail(true);
     return;
   }

@@ -80,6 +80,8 @@ class TFileDownLoadClient final : public IFileDownLoadClient {
   // connection is up), local file closed, state Idle, result false.
   void Fail(bool sendCancel);
   void CloseLocalFile();
+  // Writes the gathered blocks; false when the write failed.
+  bool FlushLocalFile();
   void ShowMissingFile();
 
   // The transfer's fields; touched only on the window thread.
@@ -109,6 +111,8 @@ class TFileDownLoadClient final : public IFileDownLoadClient {
   uint32_t transferId_ = 0;
 
   filetrans::TFileBlock blockBuffer_;
+  static constexpr size_t kWriteChunk = 64 * 1024;
+  std::vector<uint8_t> pendingWrite_;
 
   // Filled by the transport's thread, emptied by the window thread.
   std::mutex inboxLock_;
