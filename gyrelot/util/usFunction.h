@@ -27,6 +27,3 @@ extern const TsFunction sFunction;
 void SetApplicationTitle(const std::string& title);
 std::string GetApplicationTitle();
 
-// The folder part of a full executable path: everything up to and including the
-// last backslash or the colon of a bare drive.
-std::wstring FolderOfModulePath(const std::wstring& path);

@@ -15,6 +15,7 @@
 
 #include "usFunction.h"
 #include "win/gbk_text.h"
+#include "win/module_path.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST(TsFunction, FolderOfModulePathCutsAfterTheLastSeparator) {
       {L"C:\\乗\\Gyrelot.exe", L"C:\\乗\\"},
       {L"Gyrelot.exe", L""},
   };
-  for (const auto& c : cases) EXPECT_EQ(FolderOfModulePath(c.path), c.folder);
+  for (const auto& c : cases) EXPECT_EQ(winapp::FolderOfModulePath(c.path), c.folder);
 }
 
 TEST(TsFunction, GetAppPathInAFolderWhoseNameHasTrailByte5C) {

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "win/gbk_text.h"
+#include "win/module_path.h"
 #include "wire/uFileTrans_Struc.h"
 
 namespace {
@@ -23,17 +24,6 @@ void RegisterWindowClass() {
 
 // Waits up to 1 ms, waking at once when a window message arrives.
 void WaitAMoment() { MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
-
-std::wstring ProgramTitle() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring name(path, n);
-  const size_t slash = name.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  const size_t dot = name.find_last_of(L'.');
-  if (dot != std::wstring::npos) name.erase(dot);
-  return name;
-}
 
 }  // namespace
 
@@ -372,7 +362,7 @@ void TFileDownLoadClient::Complete() {
 
 void TFileDownLoadClient::ShowMissingFile() {
   const std::wstring text = gbk::ToWide("文件不存在");
-  const std::wstring caption = ProgramTitle();
+  const std::wstring caption = winapp::ProgramName();
   MessageBoxW(GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK);
 }
 

@@ -1,0 +1,475 @@
+#include "uUpdateClientMainForm.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "resource.h"
+#include "uFileDigest.h"
+#include "uFileDownloadClient.h"
+#include "uTxtTable.h"
+#include "uUpdateLogic.h"
+#include "uVersionFile.h"
+#include "win/gbk_text.h"
+#include "win/module_path.h"
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TForm1";
+constexpr UINT_PTR kTimer1 = 1;
+constexpr int kBtnCancelId = 100;
+constexpr uint16_t kServerPort = 6001;
+// The client area and its place on the screen.
+constexpr int kClientWidth = 450, kClientHeight = 272, kLeft = 482, kTop = 258;
+
+std::wstring W(const std::string& gbk) { return gbk::ToWide(gbk); }
+
+bool FileExists(const std::string& path) {
+  const DWORD a = GetFileAttributesW(W(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+  const DWORD a = GetFileAttributesW(W(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadIni(const std::wstring& ini, const wchar_t* key, const wchar_t* def) {
+  wchar_t buf[1024] = {};
+  GetPrivateProfileStringW(L"update", key, def, buf, 1024, ini.c_str());
+  return gbk::FromWide(buf);
+}
+
+// Every control is a real child window that carries its name, so that test drivers
+// and accessibility tools can find it from outside the process.
+void Name(HWND control, const wchar_t* name) {
+  const ATOM atom = GlobalAddAtomW(name);
+  SetPropW(control, L"Name", reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+}
+
+HWND MakeControl(HWND parent, const wchar_t* cls, const std::string& gbkText, DWORD style, DWORD exStyle, int x,
+                 int y, int w, int h, const wchar_t* name, HFONT font, int id = 0) {
+  HWND c = CreateWindowExW(exStyle, cls, W(gbkText).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  if (c) {
+    Name(c, name);
+    if (font) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  return c;
+}
+
+void RegisterFormClass() {
+  static bool done = false;
+  if (done) return;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kWindowClass;
+  RegisterClassW(&wc);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  done = true;
+}
+
+}  // namespace
+
+TForm1::TForm1(TGetIOCPClientClass factory, const std::string& appDir) : appDirOverride_(appDir) {
+  RegisterFormClass();
+  RECT r{0, 0, kClientWidth, kClientHeight};
+  // A fixed dialog frame with a caption and no title-bar buttons: the user leaves
+  // through Btn_Cancel.
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  hwnd_ = CreateWindowExW(exStyle, kWindowClass, W("自动升级").c_str(), style, kLeft + r.left, kTop + r.top,
+                          r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+  CreateControls();
+  FormCreate(factory);
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+  if (bannerFont_) DeleteObject(bannerFont_);
+  if (image2Bitmap_) DeleteObject(image2Bitmap_);
+  if (glyph_) DeleteObject(glyph_);
+}
+
+void TForm1::CreateControls() {
+  font_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+  bannerFont_ = CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif");
+  const HINSTANCE inst = GetModuleHandleW(nullptr);
+  image2Bitmap_ = static_cast<HBITMAP>(LoadImageW(inst, MAKEINTRESOURCEW(IDB_IMAGE2), IMAGE_BITMAP, 0, 0, 0));
+  glyph_ = static_cast<HBITMAP>(LoadImageW(inst, MAKEINTRESOURCEW(IDB_CANCEL_GLYPH), IMAGE_BITMAP, 0, 0, 0));
+
+  Image2 = MakeControl(hwnd_, L"STATIC", "", SS_BITMAP, 0, 1, 3, 115, 229, L"Image2", nullptr);
+  SendMessageW(Image2, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image2Bitmap_));
+  Panel1 = MakeControl(hwnd_, L"STATIC", "自动升级进行中，请稍候。。。", SS_CENTER | SS_CENTERIMAGE, WS_EX_STATICEDGE,
+                       127, 7, 300, 33, L"Panel1", bannerFont_);
+  Memo1 = MakeControl(hwnd_, L"EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 128, 50, 300, 87,
+                      L"Memo1", font_);
+  GroupBox1 = MakeControl(hwnd_, L"BUTTON", "", BS_GROUPBOX, 0, 128, 144, 301, 74, L"GroupBox1", font_);
+  // The group box's items are placed relative to it, as its children would be.
+  const int gx = 128, gy = 144;
+  L_NeedDowCount = MakeControl(hwnd_, L"STATIC", "第0个/共0个", 0, 0, gx + 9, gy + 13, 108, 14, L"L_NeedDowCount", font_);
+  L_FileName = MakeControl(hwnd_, L"STATIC", "当前下载文件：", SS_ENDELLIPSIS, 0, gx + 121, gy + 14, 176, 14,
+                           L"L_FileName", font_);
+  ProgressBar1 = MakeControl(hwnd_, PROGRESS_CLASSW, "", 0, 0, gx + 8, gy + 32, 281, 13, L"ProgressBar1", nullptr);
+  SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
+  L_SpeedCaption = MakeControl(hwnd_, L"STATIC", "进度：", 0, 0, gx + 8, gy + 52, 40, 14, L"__L_Speed", font_);
+  L_Speed = MakeControl(hwnd_, L"STATIC", "0  KB/0  KB", 0, 0, gx + 48, gy + 52, 136, 14, L"L_Speed", font_);
+  L_Tick = MakeControl(hwnd_, L"STATIC", "已用时间：0秒", 0, 0, gx + 189, gy + 51, 108, 14, L"L_Tick", font_);
+  Btn_Cancel = MakeControl(hwnd_, L"BUTTON", "停止升级", BS_OWNERDRAW | WS_TABSTOP, 0, 315, 228, 111, 33,
+                           L"Btn_Cancel", font_, kBtnCancelId);
+}
+
+void TForm1::FixPaths() {
+  FAppDir = appDirOverride_.empty() ? winapp::ProgramFolder() : appDirOverride_;
+  FTempFile = FAppDir + "temp.dat";
+}
+
+void TForm1::FormCreate(TGetIOCPClientClass factory) {
+  std::wstring exe = winapp::ModuleFileName();
+  const size_t dot = exe.find_last_of(L'.');
+  const size_t slash = exe.find_last_of(L"\\/");
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) exe.erase(dot);
+  iniPath_ = exe + L".ini";
+  FixPaths();
+  if (GetFileAttributesW(iniPath_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  FExeName = ReadIni(iniPath_, L"ExeName", L"Halvo.exe");
+  const std::string host = ReadIni(iniPath_, L"host", L"");
+  FDownloadClient = NewFileDownLoadClient(factory);
+  FDownloadClient->SetOnProgress(EventThunk<&TForm1::ShowDownloadProgress>::Bind(this));
+  FDownloadClient->SetServer(host.c_str(), kServerPort);
+}
+
+void TForm1::FormDestroy() {
+  FDownloadClient.Reset();
+  if (!FTempFile.empty()) ForceDeleteFile(FTempFile);
+}
+
+bool TForm1::CheckForNewVersion() {
+  if (GetFileAttributesW(iniPath_.c_str()) == INVALID_FILE_ATTRIBUTES || !FDownloadClient) return false;
+  if (ReadIni(iniPath_, L"host", L"").empty()) return false;
+  SetText(L_FileName, "正在获得版本信息..", true);
+  if (!FDownloadClient->DownloadFile("LastVer.txt", FTempFile.c_str())) {
+    AppendLog("获取版本信息失败..");
+    return false;
+  }
+  if (IsRemoteVersionNewer(FTempFile)) return true;
+  AppendLog("没有发现新版本");
+  return false;
+}
+
+bool TForm1::IsRemoteVersionNewer(const std::string& path) {
+  if (!FileExists(path)) return true;
+  FRemoteVersion = version::ReadVersionFile(path);
+  const int32_t local = version::ReadVersionFile(FAppDir + "lastVer.txt");
+  return local < FRemoteVersion;
+}
+
+void TForm1::SaveLocalVersion(int32_t version) { version::WriteVersionFile(FAppDir + "lastver.txt", version); }
+
+bool TForm1::ForceDeleteFile(const std::string& path) {
+  const std::wstring w = W(path);
+  const DWORD attrs = GetFileAttributesW(w.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES) return true;
+  SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (DeleteFileW(w.c_str())) return true;
+  SetFileAttributesW(w.c_str(), attrs);
+  return false;
+}
+
+bool TForm1::ReplaceInstalledFile(const std::string& path) {
+  // A rename over the old file: at every moment the path holds the old file or the
+  // new one, never nothing and never a part.
+  const std::wstring target = W(path);
+  const DWORD attrs = GetFileAttributesW(target.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (MoveFileExW(W(FTempFile).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  if (attrs != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), attrs);
+  return false;
+}
+
+void TForm1::FailRun(const std::string& logLine) {
+  AppendLog(logLine);
+  Close();
+}
+
+void TForm1::RunUpdate() {
+  running_ = true;
+  FStartTick = GetTickCount();
+  FixPaths();
+  try {
+    if (!FDownloadClient->DownloadFile("Versions.txt", FTempFile.c_str())) {
+      if (!IsClosed()) {
+        MessageBoxW(hwnd_, W("下载版本信息失败..").c_str(), winapp::ProgramName().c_str(), MB_OK | MB_ICONINFORMATION);
+      }
+      running_ = false;
+      return;
+    }
+    TTxtTable manifest;
+    try {
+      manifest.LoadFromFile(FTempFile);
+    } catch (const TTxtTableError&) {
+      // An empty or unreadable manifest: said plainly, and the dialog stays open.
+      AppendLog("版本信息为空或无法读取..");
+      MessageBoxW(hwnd_, W("版本信息为空或无法读取..").c_str(), winapp::ProgramName().c_str(),
+                  MB_OK | MB_ICONINFORMATION);
+      running_ = false;
+      return;
+    }
+    AppendLog("下载版本信息成功");
+    AppendLog(">>启动待升级文件分析");
+
+    // Every row must stay inside the installation before anything is touched.
+    for (manifest.First(); !manifest.Eof(); manifest.Next()) {
+      const std::string name = manifest.GetValue(1);
+      if (name.empty() && manifest.GetValue(2).empty()) continue;  // the folder itself
+      const std::string problem = updatelogic::ManifestNameProblem(name);
+      if (!problem.empty()) {
+        FailRun(">>版本信息中的路径无效：" + name + "（" + problem + "）");
+        running_ = false;
+        return;
+      }
+    }
+
+    TTxtTable downloads;
+    downloads.FieldNames = {"fPath", "fFileName", "fmd5"};
+    for (manifest.First(); !manifest.Eof(); manifest.Next()) {
+      const std::string name = manifest.GetValue(1);
+      const std::string md5 = manifest.GetValue(2);
+      const std::string path = FAppDir + name;
+      if (md5.empty()) {
+        if (name.empty() || FolderExists(path)) continue;
+        const bool made = CreateDirectoryW(W(path).c_str(), nullptr) != FALSE;
+        AppendLog(">>创建目录 " + name);
+        if (!made) {
+          FailRun(">>创建目录失败：" + name);
+          running_ = false;
+          return;
+        }
+      } else if (FileMd5(path) != md5) {
+        downloads.Append();
+        for (int i = 0; i < 3; ++i) downloads.SetValue(i, manifest.GetValue(i));
+      }
+    }
+
+    FFileCount = downloads.RecordCount();
+    FCurrentFile = 0;
+    char line[96];
+    std::snprintf(line, sizeof line, ">>分析成功，有%d个文件需要更新", FFileCount);
+    AppendLog(line);
+
+    bool ok = true;
+    for (downloads.First(); !downloads.Eof(); downloads.Next()) {
+      const std::string remote = downloads.GetValue(1);
+      const std::string path = FAppDir + remote;
+      const std::string name = updatelogic::DisplayName(remote);
+      SetText(L_FileName, name, true);
+      // Asked to stop: before anything of this file is touched.
+      if (FCancelled) {
+        FDownloadClient->Stop();
+        running_ = false;
+        return;
+      }
+      AppendLog(">>下载文件：" + name);
+      SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
+      ++FCurrentFile;
+      std::snprintf(line, sizeof line, "第%d个/共%d个", FCurrentFile, FFileCount);
+      SetText(L_NeedDowCount, line, true);
+      if (!FDownloadClient->DownloadFile(remote.c_str(), FTempFile.c_str())) {
+        ok = false;
+        break;
+      }
+      // The installed copy is replaced only by a complete file that is the one the
+      // manifest lists.
+      if (!updatelogic::DigestMatches(FileMd5(FTempFile), downloads.GetValue(2))) {
+        AppendLog(">>文件校验失败：" + name);
+        ok = false;
+        break;
+      }
+      if (!ReplaceInstalledFile(path)) {
+        AppendLog(">>文件替换失败：" + name);
+        ok = false;
+        break;
+      }
+      if (!ProcessMessages()) {
+        ok = false;  // the dialog was closed between two files
+        break;
+      }
+    }
+    if (ok && !FCancelled) {
+      SaveLocalVersion(FRemoteVersion);
+      ForceDeleteFile(FTempFile);
+      AppendLog(">>>>升级完成");
+    }
+  } catch (const std::exception& e) {
+    AppendLog(std::string(">>升级失败：") + e.what());
+  }
+  running_ = false;
+  Close();
+}
+
+bool TForm1::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    if (!IsDialogMessageW(hwnd_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return !IsClosed();
+}
+
+void TForm1::ShowDownloadProgress(int32_t total, int32_t received) {
+  SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(updatelogic::ProgressPercent(total, received)), 0);
+  UpdateWindow(ProgressBar1);
+  SetText(L_Speed, updatelogic::SpeedText(total, received), true);
+  SetText(L_Tick, updatelogic::TickText(GetTickCount(), FStartTick), true);
+}
+
+void TForm1::Btn_CancelClick() {
+  if (FDownloadClient) FDownloadClient->Stop();
+  FCancelled = true;
+  Close();
+}
+
+void TForm1::StartTargetProgram() {
+  const std::string path = FAppDir + FExeName;
+  if (FExeName.empty() || !FileExists(path)) return;
+  const std::wstring wpath = W(path);
+  const std::wstring folder = winapp::FolderOfModulePath(wpath);
+  ShellExecuteW(nullptr, L"open", wpath.c_str(), L"run run", folder.c_str(), SW_SHOWNORMAL);
+}
+
+void TForm1::ShowAndStartTimer() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+  SetTimer(hwnd_, kTimer1, 200, nullptr);
+}
+
+void TForm1::Close() {
+  if (closed_) return;
+  closed_ = true;
+  ShowWindow(hwnd_, SW_HIDE);
+  PostQuitMessage(0);
+}
+
+void TForm1::Timer1Timer() {
+  KillTimer(hwnd_, kTimer1);
+  RunUpdate();
+}
+
+void TForm1::AppendLog(const std::string& line) {
+  const std::wstring text = W(line) + L"\r\n";
+  const int end = GetWindowTextLengthW(Memo1);
+  SendMessageW(Memo1, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  SendMessageW(Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TForm1::SetText(HWND control, const std::string& gbk, bool repaint) {
+  SetWindowTextW(control, W(gbk).c_str());
+  if (repaint) UpdateWindow(control);
+}
+
+std::string TForm1::ControlText(HWND control) const {
+  const int n = GetWindowTextLengthW(control);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  GetWindowTextW(control, text.data(), n + 1);
+  text.resize(static_cast<size_t>(n));
+  return gbk::FromWide(text);
+}
+
+void TForm1::DrawCancelButton(const DRAWITEMSTRUCT& item) {
+  const bool pushed = item.itemState & ODS_SELECTED;
+  RECT r = item.rcItem;
+  DrawFrameControl(item.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+  const int shift = pushed ? 1 : 0;
+  const std::wstring text = W("停止升级");
+  HFONT old = static_cast<HFONT>(SelectObject(item.hDC, font_));
+  SIZE size{};
+  GetTextExtentPoint32W(item.hDC, text.c_str(), static_cast<int>(text.size()), &size);
+  const int glyph = 16, gap = 6;
+  const int x = (r.right - r.left - (glyph + gap + size.cx)) / 2 + shift;
+  const int y = (r.bottom - r.top) / 2 + shift;
+  if (glyph_) {
+    HDC mem = CreateCompatibleDC(item.hDC);
+    HGDIOBJ prev = SelectObject(mem, glyph_);
+    BitBlt(item.hDC, x, y - glyph / 2, glyph, glyph, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, prev);
+    DeleteDC(mem);
+  }
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
+  TextOutW(item.hDC, x + glyph + gap, y - size.cy / 2, text.c_str(), static_cast<int>(text.size()));
+  SelectObject(item.hDC, old);
+  if (item.itemState & ODS_FOCUS) {
+    RECT f = r;
+    InflateRect(&f, -4, -4);
+    DrawFocusRect(item.hDC, &f);
+  }
+}
+
+LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  try {
+    return self->HandleMessage(msg, wp, lp);
+  } catch (...) {
+    // Nothing crosses the window procedure; the run's own handler reports its errors.
+    return 0;
+  }
+}
+
+LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_TIMER:
+      if (wp == kTimer1) {
+        Timer1Timer();
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wp) == kBtnCancelId && HIWORD(wp) == BN_CLICKED) {
+        Btn_CancelClick();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      // Alt+F4 does what the stop button does.
+      Btn_CancelClick();
+      return 0;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      if (item->hwndItem == Btn_Cancel) {
+        DrawCancelButton(*item);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lp) == Memo1) {
+        // The log's background: the colour of an inactive caption's gradient.
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetBkColor(dc, GetSysColor(COLOR_GRADIENTINACTIVECAPTION));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_GRADIENTINACTIVECAPTION));
+      }
+      break;
+    default: break;
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
