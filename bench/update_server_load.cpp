@@ -4,9 +4,12 @@
 //
 //   update_server_load <port> <name> <expected-file> [clients]
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -14,33 +17,60 @@
 
 #include "blocking_client.h"
 
+namespace {
+
+const char kUsage[] =
+    "Usage: update_server_load <port> <name> <expected-file> [clients]\n"
+    "Connects <clients> (default 200) to update-server on 127.0.0.1:<port>; each\n"
+    "fetches <name> as the updater does and compares it with <expected-file>.\n";
+
+bool Number(const char* text, int& out, int min, int max) {
+  const char* end = text + std::strlen(text);
+  const auto [p, ec] = std::from_chars(text, end, out);
+  return ec == std::errc() && p == end && out >= min && out <= max;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "Usage: update_server_load <port> <name> <expected-file> [clients]\n");
+  if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  int port = 0;
+  int clients = 200;
+  if (argc < 4 || argc > 5 || !Number(argv[1], port, 1, 65535) ||
+      (argc == 5 && !Number(argv[4], clients, 1, 10000))) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
-  const uint16_t port = static_cast<uint16_t>(std::stoi(argv[1]));
   const std::string name = argv[2];
   std::ifstream in(argv[3], std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "update_server_load: cannot read %s\n", argv[3]);
+    return 2;
+  }
   const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const int clients = argc > 4 ? std::stoi(argv[4]) : 200;
 
   std::atomic<int> failures{0};
   std::vector<double> seconds(static_cast<size_t>(clients));
-  std::atomic<bool> go{false};
+  // Every client connects first and starts on the same signal.
+  std::promise<void> go;
+  const std::shared_future<void> started = go.get_future().share();
   std::vector<std::thread> threads;
   for (int i = 0; i < clients; ++i) {
     threads.emplace_back([&, i] {
-      Client c(port);
-      while (!go) std::this_thread::yield();
+      Client c(static_cast<uint16_t>(port));
+      started.wait();
       const auto t0 = std::chrono::steady_clock::now();
       std::string got;
       if (!c.connected() || !c.Fetch(name, got) || got != expected) ++failures;
-      seconds[static_cast<size_t>(i)] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      seconds[static_cast<size_t>(i)] =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     });
   }
   const auto t0 = std::chrono::steady_clock::now();
-  go = true;
+  go.set_value();
   for (auto& t : threads) t.join();
   const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   double slowest = 0;

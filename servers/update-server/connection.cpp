@@ -42,36 +42,40 @@ void Connection::ArmIdleTimer() {
   idle_.expires_after(std::chrono::seconds(server_.Options().idleTimeoutSec));
   idle_.async_wait([self = shared_from_this()](const asio::error_code& ec) {
     if (ec || self->closed_) return;  // re-armed or closed
-    LogLine(self->peer_ + " idle for " + std::to_string(self->server_.Options().idleTimeoutSec) + " s, closed");
+    LogLine(self->peer_ + " idle for " + std::to_string(self->server_.Options().idleTimeoutSec) +
+            " s, closed");
     self->Close("idle");
   });
 }
 
 void Connection::Read() {
-  socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](const asio::error_code& ec,
-                                                                                  size_t n) {
-    if (self->closed_) return;
-    if (ec) {
-      self->Close("disconnected");
+  socket_.async_read_some(
+      asio::buffer(readBuffer_),
+      [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnRead(ec, n); });
+}
+
+void Connection::OnRead(const asio::error_code& ec, size_t n) {
+  if (closed_) return;
+  if (ec) {
+    Close("disconnected");
+    return;
+  }
+  reader_.Feed(readBuffer_.data(), n);
+  std::vector<uint8_t> message;
+  for (;;) {
+    const auto status = reader_.Next(message);
+    if (status == frame::Reader::Status::kNeedMore) break;
+    if (status == frame::Reader::Status::kBad) {
+      LogLine(peer_ + " sent a frame of length 0 or over " + std::to_string(server_.Options().maxFrame) +
+              " bytes, closed");
+      Close("broken frame");
       return;
     }
-    self->reader_.Feed(self->readBuffer_.data(), n);
-    std::vector<uint8_t> message;
-    for (;;) {
-      const auto status = self->reader_.Next(message);
-      if (status == frame::Reader::Status::kNeedMore) break;
-      if (status == frame::Reader::Status::kBad) {
-        LogLine(self->peer_ + " sent a frame of length 0 or over " +
-                std::to_string(self->server_.Options().maxFrame) + " bytes, closed");
-        self->Close("broken frame");
-        return;
-      }
-      self->ArmIdleTimer();
-      self->Handle(message);
-      if (self->closed_) return;
-    }
-    self->Read();
-  });
+    ArmIdleTimer();
+    Handle(message);
+    if (closed_) return;
+  }
+  Read();
 }
 
 void Connection::Handle(const std::vector<uint8_t>& message) {
@@ -99,6 +103,13 @@ void Connection::StartTransfer(const std::string& gbkName) {
   std::string outcome = r.reason;
   if (r.ok) {
     fd = ::open(r.hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOMEM)) {
+      // The file is there; the server is short of descriptors. "Missing" would make
+      // the updater give the file up, a closed connection makes it try again later.
+      LogLine(peer_ + " \"" + r.display + "\" 0 bytes server out of descriptors, closed");
+      Close("server busy");
+      return;
+    }
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       outcome = "missing";
     } else if (st.st_size > INT32_MAX) {
@@ -137,9 +148,8 @@ void Connection::SendBlock() {
     got += static_cast<size_t>(n);
   }
   if (got < want) {
-    // The announced size is a promise: rather no file than a short one.
-    LogLine(peer_ + " \"" + name_ + "\" shrank under the server at byte " + std::to_string(offset_ + got) +
-            ", closed");
+    // The announced size is a promise: rather no file than a short one. The transfer's
+    // log line says how far it got.
     Close("shrank");
     return;
   }
@@ -150,8 +160,8 @@ void Connection::SendBlock() {
 
 void Connection::EndTransfer(const std::string& outcome) {
   if (fd_ < 0) return;
-  LogLine(peer_ + " \"" + name_ + "\" " + std::to_string(offset_) + " of " + std::to_string(size_) + " bytes " +
-          outcome);
+  LogLine(peer_ + " \"" + name_ + "\" " + std::to_string(offset_) + " of " + std::to_string(size_) +
+          " bytes " + outcome);
   ::close(fd_);
   fd_ = -1;
 }

@@ -24,6 +24,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
  private:
   void Read();
+  void OnRead(const asio::error_code& ec, size_t n);
   void ArmIdleTimer();
   void Handle(const std::vector<uint8_t>& message);
   void StartTransfer(const std::string& gbkName);

@@ -1,4 +1,6 @@
 // update-server: serves one published folder to the updater over TCP.
+#include <sys/resource.h>
+
 #include <asio.hpp>
 
 #include <csignal>
@@ -8,6 +10,20 @@
 #include "log.h"
 #include "options.h"
 #include "server.h"
+
+namespace {
+
+// Every transfer holds two descriptors, its socket and its file; the usual soft limit
+// of 1024 would run out well below --max-connections. Take what the hard limit allows.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   ServerOptions options;
@@ -19,12 +35,14 @@ int main(int argc, char** argv) {
   }
   try {
     std::signal(SIGPIPE, SIG_IGN);
+    RaiseDescriptorLimit();
     asio::io_context io;
-    Server server(io, options);
-    std::printf("update-server: serving %s on %s:%u\n", server.Resolver().Root().c_str(), options.listen.c_str(),
-                static_cast<unsigned>(server.Port()));
-    std::fflush(stdout);
+    // Caught before the first line appears: whoever reads it may stop the server at once.
     asio::signal_set signals(io, SIGINT, SIGTERM);
+    Server server(io, options);
+    std::printf("update-server: serving %s on %s:%u\n", server.Resolver().Root().c_str(),
+                options.listen.c_str(), static_cast<unsigned>(server.Port()));
+    std::fflush(stdout);
     signals.async_wait([&](const asio::error_code& ec, int sig) {
       if (ec) return;
       LogLine(std::string("stopping on ") + (sig == SIGINT ? "SIGINT" : "SIGTERM"));

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <asio.hpp>
+
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -22,25 +24,25 @@ bool ParseNumber(const std::string& text, T& out, T min, T max) {
 
 std::string Usage() {
   const ServerOptions d;
-  return "Usage: update-server --root DIR [options]\n"
-         "\n"
-         "Serves the files of one folder to the updater over TCP: each file by its\n"
-         "path relative to the folder, in GBK with backslashes, in blocks of 880 bytes.\n"
-         "\n"
-         "Options:\n"
-         "  --root DIR              the folder to serve (required; read-only)\n"
-         "  --listen ADDR           address to listen on (default " + d.listen + ")\n"
-         "  --port N                port (default " + std::to_string(d.port) + "; 0 = any free port)\n"
-         "  --max-frame BYTES       largest message a client may send (default " + std::to_string(d.maxFrame) + ")\n"
-         "  --idle-timeout SECONDS  close a connection silent this long (default " +
-         std::to_string(d.idleTimeoutSec) + ")\n"
-         "  --max-connections N     connections at once; more are closed at once (default " +
-         std::to_string(d.maxConnections) + ")\n"
-         "  -h, --help              show this text\n"
-         "\n"
-         "The first line on stdout names the address and port in use; after it, one\n"
-         "line per transfer: peer, file, bytes sent and outcome. SIGINT or SIGTERM stop\n"
-         "the server.\n";
+  std::string u;
+  u += "Usage: update-server --root DIR [options]\n\n";
+  u += "Serves the files of one folder to the updater over TCP: each file by its\n";
+  u += "path relative to the folder, in GBK with backslashes, in blocks of 880 bytes.\n\n";
+  u += "Options:\n";
+  u += "  --root DIR              the folder to serve (required; read-only)\n";
+  u += "  --listen ADDR           address to listen on (default " + d.listen + ")\n";
+  u += "  --port N                port (default " + std::to_string(d.port) + "; 0 = any free port)\n";
+  u += "  --max-frame BYTES       largest message a client may send (default " + std::to_string(d.maxFrame) +
+       ")\n";
+  u += "  --idle-timeout SECONDS  close a connection silent this long (default " +
+       std::to_string(d.idleTimeoutSec) + ")\n";
+  u += "  --max-connections N     connections at once; more are closed at once (default " +
+       std::to_string(d.maxConnections) + ")\n";
+  u += "  -h, --help              show this text\n\n";
+  u += "The first line on stdout names the address and port in use; after it, one\n";
+  u += "line per transfer: peer, file, bytes sent and outcome. SIGINT or SIGTERM stop\n";
+  u += "the server.\n";
+  return u;
 }
 
 ParseOutcome ParseOptions(int argc, const char* const* argv, ServerOptions& out, std::string& error) {
@@ -69,6 +71,12 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, ServerOptions& out,
       out.root = value;
     } else if (arg == "--listen") {
       if (!next()) return ParseOutcome::kError;
+      asio::error_code ec;
+      asio::ip::make_address(value, ec);
+      if (ec) {
+        error = "--listen needs an IP address, not \"" + value + "\"";
+        return ParseOutcome::kError;
+      }
       out.listen = value;
     } else if (arg == "--port") {
       if (!next() || !ParseNumber<uint16_t>(value, out.port, 0, 65535)) {

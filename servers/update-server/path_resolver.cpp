@@ -22,16 +22,15 @@ Resolved Refuse(Resolved r, const std::string& why) {
   return r;
 }
 
-}  // namespace
-
-std::string EscapeBytes(const std::string& bytes) {
+// Bytes for the log line: control characters and the quote become \xNN, so a name
+// can neither break the line nor its quoted field. Bytes from 0x80 up are kept when
+// they are UTF-8 text and escaped when they are raw bytes.
+std::string Escape(const std::string& bytes, bool keepHigh) {
   static const char kHex[] = "0123456789abcdef";
   std::string out;
   for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
+    if ((c >= 0x20 && c < 0x7F && c != '"') || (keepHigh && c >= 0x80)) {
       out += static_cast<char>(c);
-    } else if (c == '\\') {
-      out += "\\\\";
     } else {
       out += "\\x";
       out += kHex[c >> 4];
@@ -39,6 +38,12 @@ std::string EscapeBytes(const std::string& bytes) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string EscapeBytes(const std::string& bytes) {
+  return Escape(bytes, false);
 }
 
 PathResolver::PathResolver(const std::string& root) : root_(RealPath(root)) {
@@ -55,7 +60,7 @@ Resolved PathResolver::Resolve(const std::string& gbkName) const {
     r.display = EscapeBytes(gbkName);
     return Refuse(r, "not GBK");
   }
-  r.display = name;
+  r.display = Escape(name, true);
   if (name.empty()) return Refuse(r, "empty name");
 
   // Windows reads both separators; so does the server.
@@ -87,7 +92,10 @@ Resolved PathResolver::Resolve(const std::string& gbkName) const {
     r.reason = "missing";
     return r;
   }
-  if (real.compare(0, root_.size() + 1, root_ + "/") != 0) return Refuse(r, "leads out of the folder");
+  const std::string inside = root_ == "/" ? root_ : root_ + "/";
+  if (real.compare(0, inside.size(), inside) != 0 || real.size() == inside.size()) {
+    return Refuse(r, "leads out of the folder");
+  }
   struct stat st;
   if (::stat(real.c_str(), &st) != 0) {
     r.reason = "missing";

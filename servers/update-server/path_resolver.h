@@ -23,5 +23,5 @@ class PathResolver {
   std::string root_;  // real path, no trailing slash
 };
 
-// Bytes as printable text: ASCII kept, everything else as \xNN.
+// Bytes as printable text: printable ASCII kept (but the quote), everything else as \xNN.
 std::string EscapeBytes(const std::string& bytes);

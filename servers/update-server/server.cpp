@@ -4,7 +4,7 @@
 #include "log.h"
 
 Server::Server(asio::io_context& io, const ServerOptions& options)
-    : io_(io), options_(options), resolver_(options.root), acceptor_(io) {
+    : io_(io), options_(options), resolver_(options.root), acceptor_(io), retry_(io) {
   const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options.listen), options.port);
   acceptor_.open(endpoint.protocol());
   // A restarted server takes its port back at once, whatever its old connections do.
@@ -14,7 +14,9 @@ Server::Server(asio::io_context& io, const ServerOptions& options)
   Accept();
 }
 
-uint16_t Server::Port() const { return acceptor_.local_endpoint().port(); }
+uint16_t Server::Port() const {
+  return acceptor_.local_endpoint().port();
+}
 
 void Server::Accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, asio::ip::tcp::socket socket) {
@@ -33,9 +35,16 @@ void Server::Accept() {
       }
     } else if (ec == asio::error::operation_aborted) {
       return;
+    } else if (ec != asio::error::connection_aborted) {
+      // Out of descriptors or memory: the pending connection stays in the backlog, so
+      // accepting again at once would fail again at once. Wait a little instead.
+      LogLine("accept failed: " + ec.message() + "; retrying in 100 ms");
+      retry_.expires_after(std::chrono::milliseconds(100));
+      retry_.async_wait([this](const asio::error_code& waitEc) {
+        if (!waitEc && !stopped_) Accept();
+      });
+      return;
     }
-    // Other accept errors (out of descriptors, a peer gone before the accept) are
-    // passing: keep accepting.
     Accept();
   });
 }
@@ -45,6 +54,7 @@ void Server::Stop() {
   stopped_ = true;
   asio::error_code ignored;
   acceptor_.close(ignored);
+  retry_.cancel();
   auto all = connections_;
   for (const auto& c : all) c->Close("stopped");
   connections_.clear();

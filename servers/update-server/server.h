@@ -31,6 +31,7 @@ class Server {
   ServerOptions options_;
   PathResolver resolver_;
   asio::ip::tcp::acceptor acceptor_;
+  asio::steady_timer retry_;  // pauses accepting after a failed accept
   std::set<std::shared_ptr<Connection>> connections_;
   bool stopped_ = false;
 };

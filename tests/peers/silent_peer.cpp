@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -24,14 +25,16 @@
 namespace {
 
 volatile sig_atomic_t stopRequested = 0;
-void OnSignal(int) { stopRequested = 1; }
+void OnSignal(int) {
+  stopRequested = 1;
+}
 
 const char kUsage[] =
     "Usage: silent-peer --port N [--listen ADDR] --size S --blocks K [--linger SECONDS]\n"
     "Answers file requests with size S and the first K block requests of each\n"
-    "connection, then goes silent with the connection open. Ends after --linger\n"
-    "seconds (default 120) or on SIGTERM. --port 0 picks a free port; the first line\n"
-    "on stdout names it.\n";
+    "connection with filler bytes (never more than S), then goes silent with the\n"
+    "connection open. Ends after --linger seconds (default 120) or on SIGTERM.\n"
+    "--port 0 picks a free port; the first line on stdout names it.\n";
 
 bool Number(const char* text, long long& out) {
   const char* end = text + std::strlen(text);
@@ -41,7 +44,8 @@ bool Number(const char* text, long long& out) {
 
 struct Peer {
   frame::Reader reader{256};
-  long long answered = 0;
+  long long answered = 0;  // block requests answered on this connection
+  long long sent = 0;      // bytes of the current file sent
 };
 
 void SendFrame(int fd, const uint8_t* data, size_t len) {
@@ -71,12 +75,18 @@ int main(int argc, char** argv) {
     }
     const char* v = argv[++i];
     bool ok = true;
-    if (a == "--port") ok = Number(v, port) && port >= 0 && port <= 65535;
-    else if (a == "--size") ok = Number(v, size) && size >= 0 && size <= INT32_MAX;
-    else if (a == "--blocks") ok = Number(v, blocks) && blocks >= 0;
-    else if (a == "--linger") ok = Number(v, linger) && linger > 0;
-    else if (a == "--listen") listenAddr = v;
-    else ok = false;
+    if (a == "--port")
+      ok = Number(v, port) && port >= 0 && port <= 65535;
+    else if (a == "--size")
+      ok = Number(v, size) && size >= 0 && size <= INT32_MAX;
+    else if (a == "--blocks")
+      ok = Number(v, blocks) && blocks >= 0;
+    else if (a == "--linger")
+      ok = Number(v, linger) && linger > 0;
+    else if (a == "--listen")
+      listenAddr = v;
+    else
+      ok = false;
     if (!ok) {
       std::fprintf(stderr, "silent-peer: bad option %s %s\n%s", a.c_str(), v, kUsage);
       return 2;
@@ -95,8 +105,13 @@ int main(int argc, char** argv) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
-  if (inet_pton(AF_INET, listenAddr.c_str(), &addr.sin_addr) != 1 ||
-      ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener, 16) != 0) {
+  if (inet_pton(AF_INET, listenAddr.c_str(), &addr.sin_addr) != 1) {
+    std::fprintf(stderr, "silent-peer: --listen needs an IPv4 address, not %s\n%s", listenAddr.c_str(),
+                 kUsage);
+    return 2;
+  }
+  if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listener, 16) != 0) {
     std::perror("silent-peer: listen");
     return 1;
   }
@@ -132,12 +147,16 @@ int main(int argc, char** argv) {
       while (peer.reader.Next(m) == frame::Reader::Status::kMessage) {
         std::string path;
         if (filetrans::DecodeFileRequest(m.data(), m.size(), path)) {
+          peer.sent = 0;
           const auto info = filetrans::EncodeFileInfo(static_cast<int32_t>(size), false);
           SendFrame(fd, info.data(), info.size());
         } else if (filetrans::DecodeSignal(m.data(), m.size()) == filetrans::kBlockRequest &&
-                   peer.answered < blocks) {
+                   peer.answered < blocks && peer.sent < size) {
+          // Until it falls silent it behaves: never more bytes than it announced.
           ++peer.answered;
-          const auto block = filetrans::EncodeFileBlock(filler.data(), filler.size());
+          const long long len = std::min<long long>(filetrans::kBlockDataRoom, size - peer.sent);
+          peer.sent += len;
+          const auto block = filetrans::EncodeFileBlock(filler.data(), static_cast<size_t>(len));
           SendFrame(fd, block.data(), block.size());
         }
       }

@@ -91,7 +91,10 @@ class Client {
     for (int i = 0; i < 10; ++i) request();
     filetrans::TFileBlock block;
     while (static_cast<int64_t>(bytes.size()) < info.FileSize) {
-      if (!Receive(m) || !filetrans::DecodeFileBlock(m.data(), m.size(), block)) return false;
+      if (!Receive(m) || !filetrans::DecodeFileBlock(m.data(), m.size(), block) ||
+          !filetrans::BlockDataLenValid(block)) {
+        return false;
+      }
       bytes.append(reinterpret_cast<const char*>(block.Data), static_cast<size_t>(block.DataLen));
       if (static_cast<int64_t>(bytes.size()) < info.FileSize) request();
     }
@@ -105,4 +108,3 @@ class Client {
   bool closed_ = false;
   frame::Reader reader_{4096};
 };
-

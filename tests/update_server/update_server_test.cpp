@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <asio.hpp>
 #include <atomic>
+#include <charconv>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -29,6 +31,11 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
+
+template <size_t N>
+Bytes ToBytes(const std::array<uint8_t, N>& a) {
+  return Bytes(a.begin(), a.end());
+}
 
 std::string RandomBytes(size_t n, unsigned seed) {
   std::mt19937 gen(seed);
@@ -103,6 +110,7 @@ TEST_F(UpdateServer, PathRules) {
       {"/plain.txt", false},
       {"C:\\plain.txt", false},
       {"plain.txt:stream", false},
+      {"a:b", false},
       {"GameSkin\\\\Wheel\\bg.png", false},
       {"GameSkin\\", false},
       {".", false},
@@ -116,6 +124,17 @@ TEST_F(UpdateServer, PathRules) {
   for (const auto& c : cases) EXPECT_EQ(resolver.Resolve(c.name).ok, c.served) << EscapeBytes(c.name);
   EXPECT_EQ(resolver.Resolve("nothere.txt").reason, "missing");
   EXPECT_EQ(resolver.Resolve("..\\outside.txt").reason.rfind("refused", 0), 0u);
+
+  // The name as the log shows it: one line, one quoted field, whatever was sent.
+  struct Shown {
+    std::string name, display;
+  } shown[] = {
+      {"GameSkin\\Wheel\\bg.png", "GameSkin\\Wheel\\bg.png"},
+      {"资源\\测试.txt", u8"资源\\测试.txt"},
+      {"a\nb\"c", "a\\x0ab\\x22c"},
+      {std::string("\x81\x20", 2), "\\x81 "},
+  };
+  for (const auto& c : shown) EXPECT_EQ(resolver.Resolve(c.name).display, c.display) << EscapeBytes(c.name);
 }
 
 TEST_F(UpdateServer, FilesArriveByteIdentical) {
@@ -142,13 +161,42 @@ TEST_F(UpdateServer, FilesArriveByteIdentical) {
   EXPECT_TRUE(client.Fetch("f1", got));
 }
 
+TEST_F(UpdateServer, ReplyFieldsByteByByte) {
+  Put("f", RandomBytes(8800, 6));
+  RunningServer server(options);
+  Client client(server.Port());
+  struct Case {
+    const char* name;
+    Bytes info;
+  } cases[] = {
+      {"f", {12, 0, 0, 0, 0x60, 0x22, 0, 0, 0, 0, 0, 0}},
+      {"nothere", {12, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}},
+      {"..\\f", {12, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}},
+  };
+  Bytes m;
+  for (const auto& c : cases) {
+    client.Request(c.name);
+    ASSERT_TRUE(client.Receive(m)) << c.name;
+    EXPECT_EQ(m, c.info) << c.name;
+  }
+  client.Request("f");
+  ASSERT_TRUE(client.Receive(m));
+  client.Signal(filetrans::kBlockRequest);
+  ASSERT_TRUE(client.Receive(m));
+  ASSERT_EQ(m.size(), 888u);
+  EXPECT_EQ(Bytes(m.begin(), m.begin() + 8), (Bytes{14, 0, 0, 0, 0x70, 0x03, 0, 0}));
+  EXPECT_EQ(std::string(m.begin() + 8, m.end()), ReadFileBytes((root / "f").string()).substr(0, 880));
+}
+
 TEST_F(UpdateServer, NothingPastTheEndNothingAfterCancel) {
   Put("small", "12345");
   Put("big", RandomBytes(100000, 1));
   RunningServer server(options);
   Client client(server.Port());
-  client.Request("small");
   Bytes m;
+  client.Signal(filetrans::kBlockRequest);
+  EXPECT_FALSE(client.Receive(m, 300)) << "a block request before any file request was answered";
+  client.Request("small");
   ASSERT_TRUE(client.Receive(m));
   for (int i = 0; i < 5; ++i) client.Signal(filetrans::kBlockRequest);
   filetrans::TFileBlock block;
@@ -162,6 +210,15 @@ TEST_F(UpdateServer, NothingPastTheEndNothingAfterCancel) {
   client.Signal(filetrans::kCancelTransfer);
   client.Signal(filetrans::kBlockRequest);
   EXPECT_FALSE(client.Receive(m, 300)) << "a block was sent after the cancel";
+
+  client.Request("big");
+  ASSERT_TRUE(client.Receive(m));
+  client.Signal(filetrans::kTransferDone);
+  client.Signal(filetrans::kBlockRequest);
+  EXPECT_FALSE(client.Receive(m, 300)) << "a block was sent after the transfer was done";
+
+  std::string got;
+  EXPECT_TRUE(client.Fetch("small", got)) << "the connection did not survive";
 }
 
 TEST_F(UpdateServer, NewRequestReplacesTheTransfer) {
@@ -180,6 +237,13 @@ TEST_F(UpdateServer, NewRequestReplacesTheTransfer) {
 }
 
 TEST_F(UpdateServer, BrokenClientsAreClosed) {
+  Put("big", RandomBytes(1 << 20, 8));
+  // Far more block requests at once than the ten a client keeps outstanding.
+  Bytes flood = frame::Encode(filetrans::EncodeFileRequest("big").data(), 102);
+  for (int i = 0; i < 700; ++i) {
+    const Bytes one = frame::Encode(filetrans::EncodeSignal(filetrans::kBlockRequest).data(), 1);
+    flood.insert(flood.end(), one.begin(), one.end());
+  }
   struct Case {
     const char* what;
     Bytes raw;
@@ -189,6 +253,8 @@ TEST_F(UpdateServer, BrokenClientsAreClosed) {
       {"unknown message", frame::Encode(Bytes{99}.data(), 1)},
       {"file request of the wrong length", frame::Encode(Bytes(101, 11).data(), 101)},
       {"block request with a tail", frame::Encode(Bytes{13, 0}.data(), 2)},
+      {"file info from a client", frame::Encode(filetrans::EncodeFileInfo(1, false).data(), 12)},
+      {"flood of block requests", flood},
   };
   RunningServer server(options);
   for (const auto& c : cases) {
@@ -267,24 +333,47 @@ TEST_F(UpdateServer, CommandLine) {
     EXPECT_EQ(help.Wait(5000), 0);
   }
   for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{UPDATE_SERVER_EXE}, {UPDATE_SERVER_EXE, "--root", root.string(), "--port", "x"},
-        {UPDATE_SERVER_EXE, "--root", root.string(), "--bogus"}}) {
+       {std::vector<std::string>{UPDATE_SERVER_EXE},
+        {UPDATE_SERVER_EXE, "--root", root.string(), "--port", "x"},
+        {UPDATE_SERVER_EXE, "--root", root.string(), "--bogus"},
+        {UPDATE_SERVER_EXE, "--root", root.string(), "--listen", "localhost:6001"},
+        {UPDATE_SERVER_EXE, "--root", root.string(), "--max-frame", "50"}}) {
     ChildProcess p(bad);
     EXPECT_EQ(p.Wait(5000), 2) << bad.back();
   }
   ChildProcess server({UPDATE_SERVER_EXE, "--root", root.string(), "--port", "0"});
   std::string line;
   ASSERT_TRUE(server.ReadLine(line, 5000));
-  const int port = std::atoi(line.c_str() + line.rfind(':') + 1);
-  ASSERT_GT(port, 0) << line;
-  {
-    Client client(static_cast<uint16_t>(port));
-    std::string got;
-    ASSERT_TRUE(client.Fetch("a.txt", got));
-    EXPECT_EQ(got, "hello");
-  }
-  ASSERT_TRUE(server.WaitForLine("", line, 5000));
+  const std::string head = "update-server: serving " + fs::canonical(root).string() + " on 127.0.0.1:";
+  ASSERT_EQ(line.rfind(head, 0), 0u) << line;
+  uint16_t port = 0;
+  const auto parsed = std::from_chars(line.data() + head.size(), line.data() + line.size(), port);
+  ASSERT_TRUE(parsed.ec == std::errc() && parsed.ptr == line.data() + line.size() && port > 0) << line;
+
+  // One line per transfer, naming how it ended.
+  Client client(port);
+  std::string got;
+  ASSERT_TRUE(client.Fetch("a.txt", got));
+  EXPECT_EQ(got, "hello");
+  ASSERT_TRUE(server.ReadLine(line, 5000));
   EXPECT_NE(line.find("\"a.txt\" 5 of 5 bytes done"), std::string::npos) << line;
+  struct Case {
+    std::vector<Bytes> send;
+    std::string logged;
+  } cases[] = {
+      {{ToBytes(filetrans::EncodeFileRequest("nothere"))}, "\"nothere\" 0 bytes missing"},
+      {{ToBytes(filetrans::EncodeFileRequest("..\\a.txt"))}, "\"..\\a.txt\" 0 bytes refused"},
+      {{ToBytes(filetrans::EncodeFileRequest("a.txt")), ToBytes(filetrans::EncodeFileRequest("a.txt"))},
+       "\"a.txt\" 0 of 5 bytes replaced"},
+      {{ToBytes(filetrans::EncodeSignal(filetrans::kCancelTransfer))}, "\"a.txt\" 0 of 5 bytes cancelled"},
+  };
+  for (const auto& c : cases) {
+    for (const auto& m : c.send) client.SendRaw(frame::Encode(m.data(), m.size()));
+    ASSERT_TRUE(server.ReadLine(line, 5000)) << c.logged;
+    EXPECT_NE(line.find(c.logged), std::string::npos) << line;
+  }
+
   server.Signal(SIGTERM);
   EXPECT_EQ(server.Wait(5000), 0);
+  EXPECT_NE(server.Lines().back().find("stopped"), std::string::npos) << server.Lines().back();
 }
