@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The main job: installs what is needed, builds everything, and runs the system.
-# So far the system is its foundation (the records on the wire, the utilities and the
-# build for Windows and Linux): this builds all three presets and lists what it built.
+# The main job: installs what is needed, builds everything, and runs the updater for
+# real: publishes a demo installation with `publish`, serves it with `update-server`
+# on 127.0.0.1:6001, prepares a local installation one version behind (with its
+# update.ini and a running target program), and runs update.exe under Wine (on your
+# display if there is one, else on a private Xvfb, saving screenshots). It answers the
+# question box for you, then shows what changed.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 case "${1:-}" in
   -h|--help)
-    sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
     echo "Usage: bash scripts/run.sh"
     exit 0 ;;
 esac
@@ -17,14 +20,91 @@ bash scripts/install-deps.sh
 for preset in native win64 win32; do
   echo "=== build $preset"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  cmake --build --preset "$preset" | tail -n 1
 done
 
+demo="$root/build/demo"
+case "$demo" in */build/demo) rm -rf "$demo" ;; esac
+mkdir -p "$demo/published" "$demo/install" "$demo/shots"
+bin="$root/build/win64/bin"
+
+echo "=== publish version 2 of a demo installation"
+pub="$demo/published"
+mkdir -p "$pub/GameSkin/Wheel/png" "$pub/GameSkin/Wheel/sound" "$pub/资料"
+cp "$root/assets/update/image2.bmp" "$pub/GameSkin/Wheel/png/banner.bmp"
+head -c 3000 /dev/urandom >"$pub/GameSkin/Wheel/sound/spin.wav"
+printf '第二版的说明\r\n' >"$pub/资料/说明.txt"
+: >"$pub/empty.dat"
+head -c $((48 * 1048576)) /dev/urandom >"$pub/GameSkin/pack.bin"
+printf 'version 2 notes\r\n' >"$pub/readme.txt"
+build/native/bin/publish "$pub" --version 2
+
+echo "=== a local installation at version 1"
+inst="$demo/install"
+cp "$bin/update.exe" "$bin/Durnix.dll" "$inst/"
+cp "$bin/target_program.exe" "$inst/Halvo.exe"
+printf '[update]\r\nhost=127.0.0.1\r\nExeName=Halvo.exe\r\n' >"$inst/update.ini"
+printf '[ver]\r\nlastVer=1\r\n' >"$inst/lastVer.txt"
+printf 'version 1 notes\r\n' >"$inst/readme.txt"
+mkdir -p "$inst/GameSkin/Wheel/png"
+cp "$pub/GameSkin/Wheel/png/banner.bmp" "$inst/GameSkin/Wheel/png/banner.bmp"   # already current
+snapshot() { (cd "$inst" && find . -type f ! -name '*.log' -printf '%P\n' | sort | while read -r f; do
+  printf '%s  %s\n' "$(md5sum <"$f" | cut -c1-12)" "$f"; done); }
+snapshot >"$demo/before.txt"
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  [ -n "${HARNESS_XVFB_PID:-}" ] && harness_stop
+  return 0
+}
+trap cleanup EXIT
+
+echo "=== update-server on 127.0.0.1:6001"
+build/native/bin/update-server --root "$pub" --listen 127.0.0.1 --port 6001 >"$demo/server.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q serving "$demo/server.log" 2>/dev/null && break; sleep 0.05; done
+if ! grep -q serving "$demo/server.log"; then
+  echo "update-server did not start (is port 6001 in use?):" >&2
+  cat "$demo/server.log" >&2
+  exit 1
+fi
+
+# shellcheck source=scripts/harness.sh
+source scripts/harness.sh
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  echo "=== using your display $DISPLAY"
+  export WINEPREFIX="$root/build/win64/wineprefix"
+  harness_wine_up "$WINEPREFIX"
+else
+  harness_start "$demo/harness"
+  harness_wine_up "$root/build/win64/wineprefix"
+fi
+
+echo "=== the target program is running"
+scripts/wine-run.sh "$inst/Halvo.exe" &
+pids+=($!)
+sleep 1
+
+echo "=== update.exe"
+scripts/wine-run.sh "$inst/update.exe" &
+update_pid=$!
+scripts/wine-run.sh "$bin/ui_driver.exe" answer --caption 自动升级 --button yes --timeout 30000 || true
+scripts/wine-run.sh "$bin/ui_driver.exe" wait --caption 自动升级 --timeout 10000 >/dev/null || true
+sleep 0.5
+import -window root "$demo/shots/during.png" 2>/dev/null || true
+scripts/wine-run.sh "$bin/ui_driver.exe" dump --caption 自动升级 --timeout 5000 >"$demo/dialog.txt" 2>/dev/null || true
+wait "$update_pid" || true
+sleep 1
+import -window root "$demo/shots/after.png" 2>/dev/null || true
+
 echo
-echo "=== built"
-for preset in native win64 win32; do
-  echo "$preset:"
-  find "build/$preset" \( -name googletest -o -name wineprefix -o -name harness -o -name CMakeFiles \) -prune -o \
-    -type f \( -name '*.exe' -o -name '*.dll' -o -name '*.a' -o \( -perm -u+x ! -name '*.*' \) \) -print |
-    sort | sed 's/^/  /'
-done
+echo "=== what changed in $inst"
+snapshot >"$demo/after.txt"
+diff "$demo/before.txt" "$demo/after.txt" || true
+echo "--- recorded version: $(tr -d '\r' <"$inst/lastVer.txt" | tr '\n' ' ')"
+echo "--- target program starts:"
+sed 's/^/    /' "$inst/Halvo.exe.log" 2>/dev/null || true
+echo "--- server log:"
+sed 's/^/    /' "$demo/server.log"
+echo "--- dialog controls while it ran: $demo/dialog.txt; screenshots: $demo/shots/"

@@ -25,6 +25,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
   pid_ = fork();
   if (pid_ == 0) {
     dup2(fds[1], STDOUT_FILENO);
+    // Programs the child starts in turn (a target program started by the updater
+    // keeps running) must not hold the test runner's own output open.
+    const int devnull = open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+      dup2(devnull, STDIN_FILENO);
+      dup2(devnull, STDERR_FILENO);
+    }
     // Its own process group, so a signal reaches what it started too (wine).
     setpgid(0, 0);
     execve(cargv[0], cargv.data(), cenv.data());

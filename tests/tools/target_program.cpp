@@ -1,0 +1,51 @@
+// A stand-in for the program the updater ends and starts again. Each start appends
+// one line to "<its own path>.log":
+//   start pid=<pid> args=[<arguments as given>] cwd=<working folder>
+// and it then keeps running until it is terminated, unless "<its own path>.exit"
+// exists, in which case it ends at once.
+#include <windows.h>
+
+#include <string>
+
+#include "win/module_path.h"
+
+namespace {
+std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+// The command line after the program's name, as it was given.
+std::wstring Arguments() {
+  const wchar_t* p = GetCommandLineW();
+  if (*p == L'"') {
+    ++p;
+    while (*p && *p != L'"') ++p;
+    if (*p) ++p;
+  } else {
+    while (*p && *p != L' ' && *p != L'\t') ++p;
+  }
+  while (*p == L' ' || *p == L'\t') ++p;
+  return p;
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  const std::wstring self = winapp::ModuleFileName();
+  wchar_t cwd[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  const std::string line = "start pid=" + std::to_string(GetCurrentProcessId()) + " args=[" + Utf8(Arguments()) +
+                           "] cwd=" + Utf8(cwd) + "\r\n";
+  HANDLE log = CreateFileW((self + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(log);
+  }
+  if (GetFileAttributesW((self + L".exit").c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+  for (;;) Sleep(1000);
+}
