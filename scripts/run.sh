@@ -91,7 +91,7 @@ scripts/wine-run.sh "$inst/update.exe" &
 update_pid=$!
 scripts/wine-run.sh "$bin/ui_driver.exe" answer --caption 自动升级 --button yes --timeout 30000 || true
 scripts/wine-run.sh "$bin/ui_driver.exe" wait --caption 自动升级 --timeout 10000 >/dev/null || true
-sleep 0.5
+sleep 1.5
 import -window root "$demo/shots/during.png" 2>/dev/null || true
 scripts/wine-run.sh "$bin/ui_driver.exe" dump --caption 自动升级 --timeout 5000 >"$demo/dialog.txt" 2>/dev/null || true
 wait "$update_pid" || true

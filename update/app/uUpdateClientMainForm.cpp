@@ -50,13 +50,25 @@ void Name(HWND control, const wchar_t* name) {
 
 HWND MakeControl(HWND parent, const wchar_t* cls, const std::string& gbkText, DWORD style, DWORD exStyle, int x,
                  int y, int w, int h, const wchar_t* name, HFONT font, int id = 0) {
-  HWND c = CreateWindowExW(exStyle, cls, W(gbkText).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+  HWND c = CreateWindowExW(exStyle, cls, W(gbkText).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, x, y, w, h,
+                           parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (c) {
     Name(c, name);
     if (font) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   return c;
+}
+
+// The group box's labels ask it for their colours; they sit on the button face.
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_CTLCOLORSTATIC) {
+    HDC dc = reinterpret_cast<HDC>(wp);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 void RegisterFormClass() {
@@ -81,7 +93,7 @@ TForm1::TForm1(TGetIOCPClientClass factory, const std::string& appDir) : appDirO
   RECT r{0, 0, kClientWidth, kClientHeight};
   // A fixed dialog frame with a caption and no title-bar buttons: the user leaves
   // through Btn_Cancel.
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+  const DWORD style = WS_POPUP | WS_CAPTION;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
   hwnd_ = CreateWindowExW(exStyle, kWindowClass, W("自动升级").c_str(), style, kLeft + r.left, kTop + r.top,
@@ -116,16 +128,16 @@ void TForm1::CreateControls() {
   Memo1 = MakeControl(hwnd_, L"EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 128, 50, 300, 87,
                       L"Memo1", font_);
   GroupBox1 = MakeControl(hwnd_, L"BUTTON", "", BS_GROUPBOX, 0, 128, 144, 301, 74, L"GroupBox1", font_);
-  // The group box's items are placed relative to it, as its children would be.
-  const int gx = 128, gy = 144;
-  L_NeedDowCount = MakeControl(hwnd_, L"STATIC", "第0个/共0个", 0, 0, gx + 9, gy + 13, 108, 14, L"L_NeedDowCount", font_);
-  L_FileName = MakeControl(hwnd_, L"STATIC", "当前下载文件：", SS_ENDELLIPSIS, 0, gx + 121, gy + 14, 176, 14,
-                           L"L_FileName", font_);
-  ProgressBar1 = MakeControl(hwnd_, PROGRESS_CLASSW, "", 0, 0, gx + 8, gy + 32, 281, 13, L"ProgressBar1", nullptr);
+  // The group box holds its five items: they are its children, placed relative to it.
+  SetWindowSubclass(GroupBox1, &GroupBoxProc, 0, 0);
+  L_NeedDowCount = MakeControl(GroupBox1, L"STATIC", "第0个/共0个", 0, 0, 9, 13, 108, 14, L"L_NeedDowCount", font_);
+  L_FileName = MakeControl(GroupBox1, L"STATIC", "当前下载文件：", SS_ENDELLIPSIS, 0, 121, 14, 176, 14, L"L_FileName",
+                           font_);
+  ProgressBar1 = MakeControl(GroupBox1, PROGRESS_CLASSW, "", 0, 0, 8, 32, 281, 13, L"ProgressBar1", nullptr);
   SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
-  L_SpeedCaption = MakeControl(hwnd_, L"STATIC", "进度：", 0, 0, gx + 8, gy + 52, 40, 14, L"__L_Speed", font_);
-  L_Speed = MakeControl(hwnd_, L"STATIC", "0  KB/0  KB", 0, 0, gx + 48, gy + 52, 136, 14, L"L_Speed", font_);
-  L_Tick = MakeControl(hwnd_, L"STATIC", "已用时间：0秒", 0, 0, gx + 189, gy + 51, 108, 14, L"L_Tick", font_);
+  L_SpeedCaption = MakeControl(GroupBox1, L"STATIC", "进度：", 0, 0, 8, 52, 40, 14, L"__L_Speed", font_);
+  L_Speed = MakeControl(GroupBox1, L"STATIC", "0  KB/0  KB", 0, 0, 48, 52, 136, 14, L"L_Speed", font_);
+  L_Tick = MakeControl(GroupBox1, L"STATIC", "已用时间：0秒", 0, 0, 189, 51, 108, 14, L"L_Tick", font_);
   Btn_Cancel = MakeControl(hwnd_, L"BUTTON", "停止升级", BS_OWNERDRAW | WS_TABSTOP, 0, 315, 228, 111, 33,
                            L"Btn_Cancel", font_, kBtnCancelId);
 }
@@ -284,6 +296,7 @@ void TForm1::RunUpdate() {
       }
       AppendLog(">>下载文件：" + name);
       SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
+      shownPercent_ = 0;
       ++FCurrentFile;
       std::snprintf(line, sizeof line, "第%d个/共%d个", FCurrentFile, FFileCount);
       SetText(L_NeedDowCount, line, true);
@@ -336,10 +349,32 @@ bool TForm1::ProcessMessages() {
 }
 
 void TForm1::ShowDownloadProgress(int32_t total, int32_t received) {
-  SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(updatelogic::ProgressPercent(total, received)), 0);
-  UpdateWindow(ProgressBar1);
-  SetText(L_Speed, updatelogic::SpeedText(total, received), true);
-  SetText(L_Tick, updatelogic::TickText(GetTickCount(), FStartTick), true);
+  // Called for every 880-byte block: the controls change only when what they show
+  // changes, and are repainted at once at most ten times a second (painting per block
+  // would cost more than the download).
+  const DWORD now = GetTickCount();
+  const bool repaint = now - lastRepaint_ >= 100;
+  if (repaint) lastRepaint_ = now;
+  const int32_t percent = updatelogic::ProgressPercent(total, received);
+  if (percent != shownPercent_) {
+    shownPercent_ = percent;
+    SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  }
+  const std::string speed = updatelogic::SpeedText(total, received);
+  if (speed != shownSpeed_) {
+    shownSpeed_ = speed;
+    SetText(L_Speed, speed, false);
+  }
+  const std::string tick = updatelogic::TickText(now, FStartTick);
+  if (tick != shownTick_) {
+    shownTick_ = tick;
+    SetText(L_Tick, tick, false);
+  }
+  if (repaint) {
+    UpdateWindow(ProgressBar1);
+    UpdateWindow(L_Speed);
+    UpdateWindow(L_Tick);
+  }
 }
 
 void TForm1::Btn_CancelClick() {
@@ -468,7 +503,14 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         SetBkColor(dc, GetSysColor(COLOR_GRADIENTINACTIVECAPTION));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_GRADIENTINACTIVECAPTION));
       }
-      break;
+      [[fallthrough]];
+    case WM_CTLCOLORBTN: {
+      // Labels and the group box sit on the dialog's button-face colour.
+      HDC dc = reinterpret_cast<HDC>(wp);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     default: break;
   }
   return DefWindowProcW(hwnd_, msg, wp, lp);

@@ -97,5 +97,10 @@ class TForm1 {
   std::string appDirOverride_;
   std::wstring iniPath_;
   bool closed_ = false;
+  // What the progress controls show now, so a block that changes nothing costs nothing.
+  int32_t shownPercent_ = 0;
+  std::string shownSpeed_;
+  std::string shownTick_;
+  DWORD lastRepaint_ = 0;
   bool running_ = false;
 };
