@@ -1,5 +1,5 @@
 // A stand-in for the program the updater ends and starts again. Each start appends
-// one line to "<its own path>.log":
+// one line (UTF-8) to "<its own path>.log":
 //   start pid=<pid> args=[<arguments as given>] cwd=<working folder>
 // and it then keeps running until it is terminated, unless "<its own path>.exit"
 // exists, in which case it ends at once.
@@ -10,15 +10,19 @@
 #include "win/module_path.h"
 
 namespace {
+
 std::string Utf8(const std::wstring& w) {
   if (w.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
   return s;
 }
 
-// The command line after the program's name, as it was given.
+// The command line after the program's name, exactly as it was given. The name ends
+// at its closing quote when quoted, otherwise at the first blank (the rule the
+// system's own command-line parsing uses for it).
 std::wstring Arguments() {
   const wchar_t* p = GetCommandLineW();
   if (*p == L'"') {
@@ -31,21 +35,33 @@ std::wstring Arguments() {
   while (*p == L' ' || *p == L'\t') ++p;
   return p;
 }
+
+std::wstring CurrentDirectory() {
+  const DWORD n = GetCurrentDirectoryW(0, nullptr);
+  if (n == 0) return std::wstring();
+  std::wstring dir(n, L'\0');
+  const DWORD got = GetCurrentDirectoryW(n, dir.data());
+  dir.resize(got < n ? got : 0);
+  return dir;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::wstring self = winapp::ModuleFileName();
-  wchar_t cwd[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, cwd);
-  const std::string line = "start pid=" + std::to_string(GetCurrentProcessId()) + " args=[" + Utf8(Arguments()) +
-                           "] cwd=" + Utf8(cwd) + "\r\n";
-  HANDLE log = CreateFileW((self + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (log != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(log);
-  }
+  if (self.empty()) return 1;
+  const std::string line = "start pid=" + std::to_string(GetCurrentProcessId()) + " args=[" +
+                           Utf8(Arguments()) + "] cwd=" + Utf8(CurrentDirectory()) + "\r\n";
+  // Append-only access with sharing: instances started together each add their own
+  // whole line (one write each) without overwriting another's.
+  HANDLE log = CreateFileW((self + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(log);
+  if (!ok || written != line.size()) return 1;
+
   if (GetFileAttributesW((self + L".exit").c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
-  for (;;) Sleep(1000);
+  for (;;) Sleep(INFINITE);
 }
