@@ -55,10 +55,13 @@ harness_wine_up() {
   export WINEPREFIX=$1
   local here
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-  wineserver -p
   # Wine starts its service processes with the first program; they inherit that
   # program's output. Started here against /dev/null, they never hold a test's
   # output pipe open (which would make the test look hung until it times out).
+  # The first run also creates the prefix; the server is then made persistent (it
+  # needs the prefix to exist) and the services are started again if they ended.
+  "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
+  wineserver -p
   "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
 }
 
