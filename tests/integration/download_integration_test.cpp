@@ -19,22 +19,11 @@
 
 #include "../portable/temp_dir.h"
 #include "child_process.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 // The Windows form of a host path: Wine's drive Z: is the host's root.
 std::string WinPath(const fs::path& p) {

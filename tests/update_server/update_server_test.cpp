@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "../integration/child_process.h"
+#include "../integration/test_env.h"
 #include "../portable/temp_dir.h"
 #include "blocking_client.h"
 #include "path_resolver.h"
@@ -37,12 +38,6 @@ Bytes ToBytes(const std::array<uint8_t, N>& a) {
   return Bytes(a.begin(), a.end());
 }
 
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 // The server running on its own thread for one test.
 class RunningServer {
