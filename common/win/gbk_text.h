@@ -14,3 +14,11 @@ std::wstring ToWide(std::string_view text);
 std::string FromWide(std::wstring_view text);
 
 }  // namespace gbk
+
+// UTF-8, for the test tools that talk to Linux programs.
+namespace utf8 {
+
+std::wstring ToWide(std::string_view text);
+std::string FromWide(std::wstring_view text);
+
+}  // namespace utf8

@@ -7,18 +7,10 @@
 
 #include <string>
 
+#include "win/gbk_text.h"
 #include "win/module_path.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
 
 // The command line after the program's name, exactly as it was given. The name ends
 // at its closing quote when quoted, otherwise at the first blank (the rule the
@@ -51,7 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::wstring self = winapp::ModuleFileName();
   if (self.empty()) return 1;
   const std::string line = "start pid=" + std::to_string(GetCurrentProcessId()) + " args=[" +
-                           Utf8(Arguments()) + "] cwd=" + Utf8(CurrentDirectory()) + "\r\n";
+                           utf8::FromWide(Arguments()) + "] cwd=" + utf8::FromWide(CurrentDirectory()) + "\r\n";
   // Append-only access with sharing: instances started together each add their own
   // whole line (one write each) without overwriting another's.
   HANDLE log = CreateFileW((self + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,

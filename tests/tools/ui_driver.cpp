@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "win/gbk_text.h"
+
 namespace {
 
 constexpr DWORD kDefaultTimeoutMs = 20000;
@@ -62,15 +64,6 @@ const char kUsage[] =
     "Every wait ends after --timeout MS (default 20000). Texts are UTF-8. In the lines of\n"
     "dump and answer, a backslash, tab, CR and LF in a text are written as \\\\, \\t, \\r, \\n.\n"
     "Exit 0 on success, 1 on a time-out or a missing control, 2 for bad arguments.\n";
-
-std::string Utf8(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
 
 // One record per line, whatever the text holds.
 std::wstring Escaped(const std::wstring& text) {
@@ -262,11 +255,11 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
     bool known = false;
     for (const wchar_t* k : kKnown) known = known || key == k;
     if (!known) {
-      Complain("ui_driver: unknown option " + Utf8(key));
+      Complain("ui_driver: unknown option " + utf8::FromWide(key));
       return std::nullopt;
     }
     if (i + 1 >= argc) {
-      Complain("ui_driver: " + Utf8(key) + " needs a value");
+      Complain("ui_driver: " + utf8::FromWide(key) + " needs a value");
       return std::nullopt;
     }
     o.values[key] = argv[i + 1];
@@ -277,7 +270,7 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
     errno = 0;
     const unsigned long ms = std::wcstoul(t.c_str(), &end, 10);
     if (t.empty() || t[0] == L'-' || *end != L'\0' || errno != 0 || ms > 0x7FFFFFFFul) {
-      Complain("ui_driver: --timeout takes milliseconds, not " + Utf8(t));
+      Complain("ui_driver: --timeout takes milliseconds, not " + utf8::FromWide(t));
       return std::nullopt;
     }
     o.timeoutMs = static_cast<DWORD>(ms);
@@ -299,13 +292,13 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
     if (o.command != n.command) continue;
     for (const wchar_t* key : n.options) {
       if (!o.Has(key)) {
-        Complain("ui_driver: " + Utf8(o.command) + " needs " + Utf8(key));
+        Complain("ui_driver: " + utf8::FromWide(o.command) + " needs " + utf8::FromWide(key));
         return std::nullopt;
       }
     }
     return o;
   }
-  Complain("ui_driver: unknown command " + Utf8(o.command));
+  Complain("ui_driver: unknown command " + utf8::FromWide(o.command));
   return std::nullopt;
 }
 
@@ -362,12 +355,12 @@ int Answer(const Options& o) {
     if (box) break;
     if (deadline.Passed()) {
       if (sawBoxWithoutButton)
-        Complain("ui_driver: the message box has no " + Utf8(button->first) + " button");
+        Complain("ui_driver: the message box has no " + utf8::FromWide(button->first) + " button");
       return 1;
     }
     Sleep(kPollMs);
   }
-  Say("box " + Utf8(Escaped(caption)) + " | " + Utf8(Escaped(MessageBoxText(box))));
+  Say("box " + utf8::FromWide(Escaped(caption)) + " | " + utf8::FromWide(Escaped(MessageBoxText(box))));
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button->second, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, button->second)));
   // The answer is given once the box has closed; a box that ignores it is a failure.
@@ -410,8 +403,8 @@ int Dump(const Options& o) {
     std::snprintf(rect, sizeof rect, "%ld,%ld,%ld,%ld", static_cast<long>(r.left - origin.x),
                   static_cast<long>(r.top - origin.y), static_cast<long>(r.right - r.left),
                   static_cast<long>(r.bottom - r.top));
-    Say(Utf8(Escaped(name)) + "\t" + Utf8(ClassOf(h)) + "\t" + (IsWindowVisible(h) ? "1" : "0") + "\t" +
-        rect + "\t" + Utf8(Escaped(TextOf(h).value_or(std::wstring()))));
+    Say(utf8::FromWide(Escaped(name)) + "\t" + utf8::FromWide(ClassOf(h)) + "\t" + (IsWindowVisible(h) ? "1" : "0") + "\t" +
+        rect + "\t" + utf8::FromWide(Escaped(TextOf(h).value_or(std::wstring()))));
   }
   return 0;
 }
@@ -421,7 +414,7 @@ int Text(const Options& o) {
   for (;;) {
     if (HWND c = FindNamed(o.Get(L"--caption"), o.Get(L"--name"))) {
       if (auto t = TextOf(c)) {
-        Say(Utf8(*t));
+        Say(utf8::FromWide(*t));
         return 0;
       }
     }
@@ -437,12 +430,12 @@ int WaitText(const Options& o) {
     if (HWND c = FindNamed(o.Get(L"--caption"), o.Get(L"--name"))) {
       last = TextOf(c);
       if (last && last->find(o.Get(L"--contains")) != std::wstring::npos) {
-        Say(Utf8(*last));
+        Say(utf8::FromWide(*last));
         return 0;
       }
     }
     if (deadline.Passed()) {
-      Complain(last ? "ui_driver: the text is still: " + Utf8(*last) : "ui_driver: no such control");
+      Complain(last ? "ui_driver: the text is still: " + utf8::FromWide(*last) : "ui_driver: no such control");
       return 1;
     }
     Sleep(kPollMs);

@@ -12,24 +12,9 @@
 #include <vector>
 
 #include "../portable/temp_dir.h"
+#include "win/gbk_text.h"
 
 namespace {
-
-std::wstring FromUtf8(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
 
 std::vector<std::wstring> Split(const std::wstring& s, wchar_t sep) {
   std::vector<std::wstring> parts;
@@ -159,20 +144,20 @@ DriverRun RunDriver(const std::vector<std::wstring>& args) {
   Process p;
   DriverRun run;
   if (!p.Start(exe, commandLine, std::wstring(), out.writer(), err.writer())) {
-    ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
+    ADD_FAILURE() << "cannot start " << utf8::FromWide(exe) << ": error " << GetLastError();
     return run;
   }
   out.StartReading();
   err.StartReading();
   run.exitCode = p.Wait(60000);
   if (run.exitCode == -1) p.Terminate();
-  run.out = FromUtf8(out.Finish());
-  run.err = FromUtf8(err.Finish());
+  run.out = utf8::ToWide(out.Finish());
+  run.err = utf8::ToWide(err.Finish());
   return run;
 }
 
 std::string Show(const DriverRun& r) {
-  return "exit " + std::to_string(r.exitCode) + ", out [" + Narrow(r.out) + "], err [" + Narrow(r.err) + "]";
+  return "exit " + std::to_string(r.exitCode) + ", out [" + utf8::FromWide(r.out) + "], err [" + utf8::FromWide(r.err) + "]";
 }
 
 constexpr wchar_t kCaption[] = L"工具测试 窗口";
@@ -374,7 +359,7 @@ TEST_F(UiDriver, DumpListsNamedControlsWithClassVisibilityPlaceAndText) {
   for (const auto& w : want) {
     bool found = false;
     for (const auto& l : lines) found = found || _wcsicmp(l.c_str(), w.c_str()) == 0;
-    EXPECT_TRUE(found) << Narrow(w) << " in " << Show(r);
+    EXPECT_TRUE(found) << utf8::FromWide(w) << " in " << Show(r);
   }
 }
 
@@ -389,8 +374,8 @@ TEST_F(UiDriver, TextPrintsTheNamedControlsText) {
   };
   for (const auto& c : cases) {
     const DriverRun r = RunDriver({L"text", L"--caption", kCaption, L"--name", c.name});
-    EXPECT_EQ(r.exitCode, 0) << Narrow(c.name) << ": " << Show(r);
-    EXPECT_EQ(r.out, c.out) << Narrow(c.name);
+    EXPECT_EQ(r.exitCode, 0) << utf8::FromWide(c.name) << ": " << Show(r);
+    EXPECT_EQ(r.out, c.out) << utf8::FromWide(c.name);
   }
 }
 
@@ -406,11 +391,11 @@ TEST_F(UiDriver, ClickReachesTheFormAsTheControlsOwnNotification) {
   };
   for (const auto& c : cases) {
     const DriverRun r = RunDriver({L"click", L"--caption", kCaption, L"--name", c.name});
-    ASSERT_EQ(r.exitCode, 0) << Narrow(c.name) << ": " << Show(r);
+    ASSERT_EQ(r.exitCode, 0) << utf8::FromWide(c.name) << ": " << Show(r);
     const Command got = form.NextCommand(10000);
-    EXPECT_EQ(got.id, c.id) << Narrow(c.name);
-    EXPECT_EQ(got.code, c.code) << Narrow(c.name);
-    EXPECT_EQ(got.from, c.from) << Narrow(c.name);
+    EXPECT_EQ(got.id, c.id) << utf8::FromWide(c.name);
+    EXPECT_EQ(got.code, c.code) << utf8::FromWide(c.name);
+    EXPECT_EQ(got.from, c.from) << utf8::FromWide(c.name);
   }
 }
 
@@ -437,7 +422,7 @@ TEST_F(UiDriver, AnswerPressesTheButtonAndReportsTheQuestion) {
     const DriverRun r = RunDriver({L"answer", L"--caption", kCaption, L"--button", c.button});
     EXPECT_EQ(r.exitCode, 0) << Show(r);
     EXPECT_EQ(r.out, std::wstring(L"box ") + kCaption + L" | 发现新版本，现在升级吗？\\n第二行\n");
-    EXPECT_EQ(form.Answer(10000), c.result) << Narrow(c.button);
+    EXPECT_EQ(form.Answer(10000), c.result) << utf8::FromWide(c.button);
   }
 }
 
@@ -477,7 +462,7 @@ TEST_F(UiDriver, TimeOutsAndMissingControlsEndWithOne) {
     args.push_back(L"--timeout");
     args.push_back(shortWait);
     const DriverRun r = RunDriver(args);
-    EXPECT_EQ(r.exitCode, 1) << Narrow(args[0]) << " " << Narrow(args[4 < args.size() ? 4 : 2]) << ": "
+    EXPECT_EQ(r.exitCode, 1) << utf8::FromWide(args[0]) << " " << utf8::FromWide(args[4 < args.size() ? 4 : 2]) << ": "
                              << Show(r);
   }
   EXPECT_EQ(form.NextCommand(300).id, 0) << "a click reached the form";
@@ -497,7 +482,7 @@ TEST(UiDriverArguments, BadArgumentsEndWithTwo) {
   };
   for (const auto& args : cases) {
     const DriverRun r = RunDriver(args);
-    EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "no arguments" : Narrow(args[0])) << ": " << Show(r);
+    EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "no arguments" : utf8::FromWide(args[0])) << ": " << Show(r);
   }
   const DriverRun help = RunDriver({L"--help"});
   EXPECT_EQ(help.exitCode, 0);
@@ -522,7 +507,7 @@ class TargetProgram : public ::testing::Test {
     DWORD got = 0;
     while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
     CloseHandle(h);
-    std::vector<std::wstring> lines = Split(FromUtf8(bytes), L'\n');
+    std::vector<std::wstring> lines = Split(utf8::ToWide(bytes), L'\n');
     lines.pop_back();  // after the last line end
     return lines;
   }
