@@ -12,6 +12,7 @@
 #include "uUpdateLogic.h"
 #include "uVersionFile.h"
 #include "win/gbk_text.h"
+#include "win/message_pump.h"
 #include "win/module_path.h"
 
 namespace {
@@ -71,11 +72,11 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-void RegisterFormClass() {
+void RegisterFormClass(WNDPROC proc) {
   static bool done = false;
   if (done) return;
   WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
@@ -89,7 +90,7 @@ void RegisterFormClass() {
 }  // namespace
 
 TForm1::TForm1(TGetIOCPClientClass factory, const std::string& appDir) : appDirOverride_(appDir) {
-  RegisterFormClass();
+  RegisterFormClass(&WindowProc);
   RECT r{0, 0, kClientWidth, kClientHeight};
   // A fixed dialog frame with a caption and no title-bar buttons: the user leaves
   // through Btn_Cancel.
@@ -99,7 +100,6 @@ TForm1::TForm1(TGetIOCPClientClass factory, const std::string& appDir) : appDirO
   hwnd_ = CreateWindowExW(exStyle, kWindowClass, W("自动升级").c_str(), style, kLeft + r.left, kTop + r.top,
                           r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
   CreateControls();
   FormCreate(factory);
 }
@@ -333,20 +333,7 @@ void TForm1::RunUpdate() {
   Close();
 }
 
-bool TForm1::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    if (!IsDialogMessageW(hwnd_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return !IsClosed();
-}
+bool TForm1::ProcessMessages() { return winapp::ServePendingMessages(hwnd_) && !IsClosed(); }
 
 void TForm1::ShowDownloadProgress(int32_t total, int32_t received) {
   // Called for every 880-byte block: the controls change only when what they show

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "win/gbk_text.h"
+#include "win/message_pump.h"
 #include "win/module_path.h"
 #include "wire/uFileTrans_Struc.h"
 
@@ -11,11 +12,11 @@ namespace {
 constexpr UINT kInboxMessage = WM_APP + 0x51;
 constexpr wchar_t kWindowClass[] = L"GyrelotFileDownLoadClient";
 
-void RegisterWindowClass() {
+void RegisterWindowClass(WNDPROC proc) {
   static std::once_flag once;
-  std::call_once(once, [] {
+  std::call_once(once, [proc] {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;  // replaced per window below
+    wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kWindowClass;
     RegisterClassW(&wc);
@@ -42,12 +43,11 @@ TFileDownLoadClient::TFileDownLoadClient(TGetIOCPClientClass factory) {
   }
   FTransport = ComPtr<IIOCPClient>(transport);
 
-  RegisterWindowClass();
+  RegisterWindowClass(&WindowProc);
   window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   if (window_ == nullptr) throw TransportError("cannot create the download client's window");
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
 
   FTransport->SetOnReceive(&ReceiveFromTransport, this);
   FBlockWindow = 10;
@@ -114,7 +114,7 @@ void TFileDownLoadClient::Connect() {
     // waiting out the rest of the five seconds would only keep the user waiting.
     if (!FTransport->GetActive()) break;
     WaitAMoment();
-    if (!ProcessPendingMessages()) break;
+    if (!winapp::ServePendingMessages()) break;
   }
   if (FTransport->IsConnected()) {
     // A new connection: nothing from an earlier one is still owed or still valid.
@@ -122,19 +122,6 @@ void TFileDownLoadClient::Connect() {
     inbox_.clear();
     unansweredRequests_ = 0;
   }
-}
-
-bool TFileDownLoadClient::ProcessPendingMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return true;
 }
 
 BOOL __stdcall TFileDownLoadClient::DownloadFile(const char* RemotePath, const char* LocalPath) {
@@ -163,7 +150,7 @@ BOOL __stdcall TFileDownLoadClient::DownloadFile(const char* RemotePath, const c
 
   while (FState != Idle && transferId_ == myTransfer) {
     WaitAMoment();
-    if (!ProcessPendingMessages()) {
+    if (!winapp::ServePendingMessages()) {
       if (FState != Idle && transferId_ == myTransfer) Stop();
       break;
     }

@@ -66,9 +66,6 @@ class TFileDownLoadClient final : public IFileDownLoadClient {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   void Connect();
-  // Serves the thread's pending window messages; false once WM_QUIT was seen (it is
-  // posted again for the outer loop).
-  bool ProcessPendingMessages();
   void DrainInbox();
   void HandleMessage(const std::vector<uint8_t>& message);
   void HandleFileInfo(const uint8_t* data, size_t len);
