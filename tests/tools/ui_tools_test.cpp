@@ -442,6 +442,9 @@ TEST_F(UiDriver, WaitGoneReturnsOnceTheWindowCloses) {
   PostMessageW(form.hwnd(), kCloseLater, 0, 0);
   const DriverRun r = RunDriver({L"wait-gone", L"--caption", kCaption});
   EXPECT_EQ(r.exitCode, 0) << Show(r);
+  // DestroyWindow hides the window first; the driver may see it gone while the
+  // form's thread is still tearing it down, so allow that to finish.
+  for (int i = 0; i < 200 && IsWindow(form.hwnd()); ++i) Sleep(10);
   EXPECT_FALSE(IsWindow(form.hwnd()));
 }
 
