@@ -34,3 +34,24 @@ function(gyrelot_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT 120)
 endfunction()
+
+# gyrelot_transport_dll(<target> <file name without .dll> <32-bit .def file>)
+# Our transport DLLs export __stdcall factories under their plain names. In the 32-bit
+# build __stdcall decorates them (name@4). The linker can drop the decoration from the
+# exports (--kill-at), but the import library it writes then loses it too, and callers
+# (who reference the decorated names) could not link. So the import library is made
+# from the same .def by dlltool, which keeps the decorated symbols and records the plain
+# names to import.
+function(gyrelot_transport_dll target output def)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} PREFIX "")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    if(NOT CMAKE_DLLTOOL)
+      message(FATAL_ERROR "dlltool not found: the 32-bit import library of ${output}.dll needs it")
+    endif()
+    target_sources(${target} PRIVATE ${def})
+    target_link_options(${target} PRIVATE -Wl,--kill-at)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_DLLTOOL} -k -d ${def} -D ${output}.dll -l $<TARGET_LINKER_FILE:${target}>
+      VERBATIM)
+  endif()
+endfunction()

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "win/finish_thread.h"
 #include "wire/framing.h"
 
 namespace durnix {
@@ -18,20 +19,6 @@ namespace {
 // whether the connection is ending.
 constexpr long kSendPollMicroseconds = 50 * 1000;
 constexpr size_t kReceiveBufferSize = 64 * 1024;
-
-// Joins a thread, or lets it go when it is the calling thread itself (a handler that
-// closed its own connection): that thread ends by itself once the handler returns.
-void FinishThread(std::thread& t) noexcept {
-  if (!t.joinable()) return;
-  try {
-    if (t.get_id() == std::this_thread::get_id()) {
-      t.detach();
-    } else {
-      t.join();
-    }
-  } catch (...) {
-  }
-}
 
 void RequestStop(Connection& conn) {
   conn.stopping = true;

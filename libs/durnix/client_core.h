@@ -15,13 +15,17 @@
 #include <thread>
 
 #include "uIOCP_Intf.h"
-#include "winsock_owners.h"
+#include "win/winsock_owners.h"
 
 namespace frame {
 class Reader;
 }
 
 namespace durnix {
+
+using wsock::SocketOwner;
+using wsock::WinsockInit;
+using wsock::WsaEventOwner;
 
 // One connection, from the connect attempt to its end.
 struct Connection {

@@ -1,12 +1,12 @@
-// Owners of the WinSock handles a client holds: each closes what it holds on every
-// path and can be moved but not copied, so no handle is closed twice.
+// Owners of the WinSock handles a transport client holds: each closes what it holds
+// on every path and can be moved but not copied, so no handle is closed twice.
 #pragma once
 
 #include <winsock2.h>
 
 #include <utility>
 
-namespace durnix {
+namespace wsock {
 
 // One socket.
 class SocketOwner {
@@ -80,4 +80,4 @@ class WinsockInit {
   int error_ = 0;
 };
 
-}  // namespace durnix
+}  // namespace wsock
