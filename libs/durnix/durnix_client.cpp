@@ -27,27 +27,6 @@ DurnixClient::~DurnixClient() {
   core_->Deactivate();
 }
 
-HRESULT DurnixClient::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IIOCPClient)) {
-    *object = static_cast<IIOCPClient*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG DurnixClient::AddRef() {
-  return static_cast<ULONG>(InterlockedIncrement(&refs_));
-}
-
-ULONG DurnixClient::Release() {
-  const LONG left = InterlockedDecrement(&refs_);
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
-}
-
 BOOL DurnixClient::IsConnected() {
   return core_->IsConnected() ? TRUE : FALSE;
 }

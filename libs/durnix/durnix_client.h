@@ -8,17 +8,14 @@
 
 #include "client_core.h"
 #include "uIOCP_Intf.h"
+#include "win/ref_counted.h"
 
 namespace durnix {
 
-class DurnixClient final : public IIOCPClient {
+class DurnixClient final : public RefCountedObject<IIOCPClient> {
  public:
   // A new client with one reference in *client: S_OK, or an error with *client null.
   static HRESULT Create(IIOCPClient** client) noexcept;
-
-  HRESULT __stdcall QueryInterface(REFIID riid, void** object) override;
-  ULONG __stdcall AddRef() override;
-  ULONG __stdcall Release() override;
 
   BOOL __stdcall IsConnected() override;
   void __stdcall SetActive(BOOL active) override;
@@ -35,13 +32,10 @@ class DurnixClient final : public IIOCPClient {
   BOOL __stdcall Send(const void* data, int32_t len) override;
 
  private:
-  explicit DurnixClient(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
-  // Only the last Release destroys the object.
-  ~DurnixClient();
-  DurnixClient(const DurnixClient&) = delete;
-  DurnixClient& operator=(const DurnixClient&) = delete;
+  explicit DurnixClient(std::shared_ptr<ClientCore> core)
+      : RefCountedObject(&IID_IIOCPClient), core_(std::move(core)) {}
+  ~DurnixClient() override;
 
-  LONG refs_ = 1;
   std::shared_ptr<ClientCore> core_;
 };
 
