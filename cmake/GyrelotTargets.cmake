@@ -35,23 +35,32 @@ function(gyrelot_add_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT 120)
 endfunction()
 
-# gyrelot_transport_dll(<target> <file name without .dll> <32-bit .def file>)
-# Our transport DLLs export __stdcall factories under their plain names. In the 32-bit
+# gyrelot_transport_dll(<target> OUTPUT <file name without .dll> DEF <32-bit .def file>
+#                       EXPORTING <macro> INTERFACE_DIR <dir> SOURCES <files...> [LIBS <libs...>])
+# One of our transport DLLs: built with <macro> defined (its interface header then
+# declares the exports as exported), the interface header's folder public, WinSock
+# linked. The exports are __stdcall factories under their plain names. In the 32-bit
 # build __stdcall decorates them (name@4). The linker can drop the decoration from the
 # exports (--kill-at), but the import library it writes then loses it too, and callers
 # (who reference the decorated names) could not link. So the import library is made
 # from the same .def by dlltool, which keeps the decorated symbols and records the plain
 # names to import.
-function(gyrelot_transport_dll target output def)
-  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} PREFIX "")
+function(gyrelot_transport_dll target)
+  cmake_parse_arguments(D "" "OUTPUT;DEF;EXPORTING;INTERFACE_DIR" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${D_SOURCES})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${D_OUTPUT} PREFIX "")
+  gyrelot_target_options(${target})
+  target_compile_definitions(${target} PRIVATE ${D_EXPORTING})
+  target_include_directories(${target} PUBLIC ${D_INTERFACE_DIR})
+  target_link_libraries(${target} PRIVATE ${D_LIBS} gyrelot_win_common ws2_32 uuid)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     if(NOT CMAKE_DLLTOOL)
-      message(FATAL_ERROR "dlltool not found: the 32-bit import library of ${output}.dll needs it")
+      message(FATAL_ERROR "dlltool not found: the 32-bit import library of ${D_OUTPUT}.dll needs it")
     endif()
-    target_sources(${target} PRIVATE ${def})
+    target_sources(${target} PRIVATE ${D_DEF})
     target_link_options(${target} PRIVATE -Wl,--kill-at)
     add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_DLLTOOL} -k -d ${def} -D ${output}.dll -l $<TARGET_LINKER_FILE:${target}>
+      COMMAND ${CMAKE_DLLTOOL} -k -d ${D_DEF} -D ${D_OUTPUT}.dll -l $<TARGET_LINKER_FILE:${target}>
       VERBATIM)
   endif()
 endfunction()
