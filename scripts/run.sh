@@ -4,14 +4,16 @@
 # on 127.0.0.1:6001, prepares a local installation one version behind (with its
 # update.ini and a running target program), and runs update.exe under Wine (on your
 # display if there is one, else on a private Xvfb, saving screenshots). It answers the
-# question box for you, then shows what changed.
+# question box for you, then shows what changed. Then the game's side: `wheel-server`
+# on 127.0.0.1:18001 and two players who log in and spin through the game's session
+# client and transport DLLs (wheel-play.exe under Wine).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 case "${1:-}" in
   -h|--help)
-    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     echo "Usage: bash scripts/run.sh"
     exit 0 ;;
 esac
@@ -108,3 +110,27 @@ sed 's/^/    /' "$inst/Halvo.exe.log" 2>/dev/null || true
 echo "--- server log:"
 sed 's/^/    /' "$demo/server.log"
 echo "--- dialog controls while it ran: $demo/dialog.txt; screenshots: $demo/shots/"
+
+echo
+echo "=== wheel-server on 127.0.0.1:18001"
+build/native/bin/wheel-server --listen 127.0.0.1 --port 18001 --db "$demo/wheel.db" >"$demo/wheel-server.log" 2>&1 &
+wheel_pid=$!
+pids+=("$wheel_pid")
+for _ in $(seq 100); do grep -q listening "$demo/wheel-server.log" 2>/dev/null && break; sleep 0.05; done
+if ! grep -q listening "$demo/wheel-server.log"; then
+  echo "wheel-server did not start (is port 18001 in use?):" >&2
+  cat "$demo/wheel-server.log" >&2
+  exit 1
+fi
+
+echo "=== two players spin (wheel-play.exe: the game's session client, Corvane.dll, Peltrix.dll)"
+scripts/wine-run.sh "$bin/wheel-play.exe" "1002|玩家二|2130706433" --spins 3 --pause-ms 1500 >"$demo/player2.txt" 2>&1 &
+player2=$!
+scripts/wine-run.sh "$bin/wheel-play.exe" "1001|玩家一|2130706433" --spins 3 || true
+wait "$player2" || true
+echo "--- the other player saw:"
+sed 's/^/    /' "$demo/player2.txt"
+kill -TERM "$wheel_pid" 2>/dev/null || true
+wait "$wheel_pid" 2>/dev/null || true
+echo "--- wheel-server log:"
+sed 's/^/    /' "$demo/wheel-server.log"

@@ -27,7 +27,7 @@ trap cleanup EXIT
 pid=$!
 port=
 for _ in $(seq 1 100); do
-  port=$(sed -n '1s/.*:\([0-9][0-9]*\).*/\1/p' "$work/server.log")
+  port=$(sed -n '1s/^wheel-server: listening on [^ ]*:\([0-9][0-9]*\) .*/\1/p' "$work/server.log")
   [ -n "$port" ] && break
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
