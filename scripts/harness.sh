@@ -58,10 +58,13 @@ harness_wine_up() {
   # Wine starts its service processes with the first program; they inherit that
   # program's output. Started here against /dev/null, they never hold a test's
   # output pipe open (which would make the test look hung until it times out).
-  # The first run also creates the prefix; the server is then made persistent (it
-  # needs the prefix to exist) and the services are started again if they ended.
+  # The first run also creates the prefix. The server is then made persistent: that
+  # needs the prefix to exist and no server running for it (`wineserver -p` does not
+  # change a running one, it fails), so the first run's server is let end first.
+  # Then the services are started again.
   "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
-  wineserver -p
+  timeout 30 wineserver -w || true
+  wineserver -p 2>/dev/null || echo "harness: a Wine server is still running for $WINEPREFIX; not made persistent" >&2
   "$here/wine-run.sh" cmd /c exit 0 </dev/null >/dev/null 2>&1
 }
 
