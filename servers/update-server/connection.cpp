@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "log.h"
+#include "server_log.h"
 #include "server.h"
 #include "wire/uFileTrans_Struc.h"
 

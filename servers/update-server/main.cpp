@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "log.h"
+#include "server_log.h"
 #include "options.h"
 #include "server.h"
 

@@ -2,25 +2,7 @@
 
 #include <asio.hpp>
 
-#include <charconv>
-#include <cstring>
-#include <limits>
-
-namespace {
-
-template <class T>
-bool ParseNumber(const std::string& text, T& out, T min, T max) {
-  unsigned long long v = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-  if (ec != std::errc() || ptr != end || v < static_cast<unsigned long long>(min) ||
-      v > static_cast<unsigned long long>(max))
-    return false;
-  out = static_cast<T>(v);
-  return true;
-}
-
-}  // namespace
+#include "command_line.h"
 
 std::string Usage() {
   const ServerOptions d;
@@ -46,25 +28,11 @@ std::string Usage() {
 }
 
 ParseOutcome ParseOptions(int argc, const char* const* argv, ServerOptions& out, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool haveValue = false;
-    const size_t eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      haveValue = true;
-    }
-    auto next = [&]() -> bool {
-      if (haveValue) return true;
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
-      }
-      value = argv[++i];
-      return true;
-    };
+  ArgReader args(argc, argv);
+  while (args.Next()) {
+    const std::string& arg = args.Name();
+    const std::string& value = args.Value();
+    auto next = [&] { return args.TakeValue(error); };
     if (arg == "-h" || arg == "--help") return ParseOutcome::kHelp;
     if (arg == "--root") {
       if (!next()) return ParseOutcome::kError;
@@ -79,27 +47,27 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, ServerOptions& out,
       }
       out.listen = value;
     } else if (arg == "--port") {
-      if (!next() || !ParseNumber<uint16_t>(value, out.port, 0, 65535)) {
+      if (!next() || !ParseNumber(value, out.port, 0, 65535)) {
         if (error.empty()) error = "--port needs a number from 0 to 65535";
         return ParseOutcome::kError;
       }
     } else if (arg == "--max-frame") {
-      if (!next() || !ParseNumber<size_t>(value, out.maxFrame, 102, 1 << 20)) {
+      if (!next() || !ParseNumber(value, out.maxFrame, 102, 1 << 20)) {
         if (error.empty()) error = "--max-frame needs a number from 102 to 1048576";
         return ParseOutcome::kError;
       }
     } else if (arg == "--idle-timeout") {
-      if (!next() || !ParseNumber<unsigned>(value, out.idleTimeoutSec, 1, 86400)) {
+      if (!next() || !ParseNumber(value, out.idleTimeoutSec, 1, 86400)) {
         if (error.empty()) error = "--idle-timeout needs a number of seconds from 1 to 86400";
         return ParseOutcome::kError;
       }
     } else if (arg == "--max-connections") {
-      if (!next() || !ParseNumber<size_t>(value, out.maxConnections, 1, 1000000)) {
+      if (!next() || !ParseNumber(value, out.maxConnections, 1, 1000000)) {
         if (error.empty()) error = "--max-connections needs a number from 1 to 1000000";
         return ParseOutcome::kError;
       }
     } else {
-      error = "unknown option " + std::string(argv[i]);
+      error = "unknown option " + args.Given();
       return ParseOutcome::kError;
     }
   }

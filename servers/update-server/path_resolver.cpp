@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/gbk_iconv.h"
+#include "server_log.h"
 
 namespace {
 
@@ -22,28 +23,10 @@ Resolved Refuse(Resolved r, const std::string& why) {
   return r;
 }
 
-// Bytes for the log line: control characters and the quote become \xNN, so a name
-// can neither break the line nor its quoted field. Bytes from 0x80 up are kept when
-// they are UTF-8 text and escaped when they are raw bytes.
-std::string Escape(const std::string& bytes, bool keepHigh) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    if ((c >= 0x20 && c < 0x7F && c != '"') || (keepHigh && c >= 0x80)) {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string EscapeBytes(const std::string& bytes) {
-  return Escape(bytes, false);
+  return EscapeForLog(bytes, false);
 }
 
 PathResolver::PathResolver(const std::string& root) : root_(RealPath(root)) {
@@ -60,7 +43,7 @@ Resolved PathResolver::Resolve(const std::string& gbkName) const {
     r.display = EscapeBytes(gbkName);
     return Refuse(r, "not GBK");
   }
-  r.display = Escape(name, true);
+  r.display = EscapeForLog(name, true);
   if (name.empty()) return Refuse(r, "empty name");
 
   // Windows reads both separators; so does the server.

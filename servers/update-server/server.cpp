@@ -1,7 +1,7 @@
 #include "server.h"
 
 #include "connection.h"
-#include "log.h"
+#include "server_log.h"
 
 Server::Server(asio::io_context& io, const ServerOptions& options)
     : io_(io), options_(options), resolver_(options.root), acceptor_(io), retry_(io) {

@@ -1,12 +1,11 @@
-// One line per event on stdout, with a timestamp, flushed at once (operators and
-// tests read it as it happens).
+// The wheel server's log: the shared log line, and how players and peers appear in it.
 #pragma once
 
 #include <asio/ip/udp.hpp>
 
 #include <string>
 
-void LogLine(const std::string& text);
+#include "server_log.h"
 
 // A player's name for the log, in quotes: the GBK bytes as UTF-8 where they decode,
 // bytes that do not (or that could break the line or the quotes) as \xNN.

@@ -2,25 +2,16 @@
 
 #include <asio.hpp>
 
-#include <charconv>
 #include <limits>
 #include <stdexcept>
+
+#include "command_line.h"
 
 namespace {
 
 // Coins and prizes stay far enough below 2^31 that a balance plus a prize is easy to
 // check before it is formed.
 constexpr long long kMaxAmount = 1000000000;
-
-template <class T>
-bool ParseNumber(const std::string& text, T& out, long long min, long long max) {
-  long long v = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ec != std::errc() || ptr != end || v < min || v > max) return false;
-  out = static_cast<T>(v);
-  return true;
-}
 
 // "0,5,10,20,50,100,200,500": exactly one number per sector, no spaces.
 template <class T>
@@ -91,25 +82,11 @@ std::string Usage() {
 }
 
 ParseOutcome ParseOptions(int argc, const char* const* argv, WheelOptions& out, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool haveValue = false;
-    const size_t eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      haveValue = true;
-    }
-    auto next = [&]() -> bool {
-      if (haveValue) return true;
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
-      }
-      value = argv[++i];
-      return true;
-    };
+  ArgReader args(argc, argv);
+  while (args.Next()) {
+    const std::string& arg = args.Name();
+    const std::string& value = args.Value();
+    auto next = [&] { return args.TakeValue(error); };
     // Each option's check; `what` completes "<option> needs ..." when it fails.
     auto fail = [&](const std::string& what) {
       if (error.empty()) error = arg + " needs " + what + ", not \"" + value + "\"";
@@ -155,7 +132,7 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, WheelOptions& out, 
       if (!next() || !ParseNumber(value, out.statsIntervalSec, 0, 86400))
         return fail("a number of seconds from 0 to 86400");
     } else {
-      error = "unknown option " + std::string(argv[i]);
+      error = "unknown option " + args.Given();
       return ParseOutcome::kError;
     }
   }
