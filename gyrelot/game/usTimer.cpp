@@ -85,7 +85,8 @@ LRESULT CALLBACK TsTimer::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
   } else if (msg == WM_NCDESTROY) {
     // Whoever destroyed the window, the timer must not use its handle any more.
-    if (auto* timer = reinterpret_cast<TsTimer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) timer->FWindow = nullptr;
+    if (auto* timer = reinterpret_cast<TsTimer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+      timer->FWindow = nullptr;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
   } else if (msg == WM_TIMER && wParam == kTimerId) {
     auto* timer = reinterpret_cast<TsTimer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <unknwn.h>
 
 #include <cstddef>
@@ -18,11 +19,11 @@
 // 64-bit build widens the address to a pointer. The bytes belong to the cache and stay
 // valid until the Pop that removes the entry.
 struct TSendCacheEntry {
-  int32_t Kind;        // what Push was given first: 1 for a received packet
-  int32_t Address;     // sender's IPv4 address, first octet in the most significant byte
-  uint16_t Port;       // sender's port
+  int32_t Kind;     // what Push was given first: 1 for a received packet
+  int32_t Address;  // sender's IPv4 address, first octet in the most significant byte
+  uint16_t Port;    // sender's port
   uint16_t Reserved;
-  int32_t Length;      // bytes at Data
+  int32_t Length;  // bytes at Data
   const uint8_t* Data;
 };
 static_assert(offsetof(TSendCacheEntry, Length) == 12);
@@ -33,7 +34,8 @@ static_assert(sizeof(const uint8_t*) == 4 && sizeof(TSendCacheEntry) == 20,
 #endif
 
 // {6D2A6578-E2DE-4643-9A3F-9AC005CAC27C}
-inline const GUID IID_IsSendCache = {0x6d2a6578, 0xe2de, 0x4643, {0x9a, 0x3f, 0x9a, 0xc0, 0x05, 0xca, 0xc2, 0x7c}};
+inline const GUID IID_IsSendCache = {
+    0x6d2a6578, 0xe2de, 0x4643, {0x9a, 0x3f, 0x9a, 0xc0, 0x05, 0xca, 0xc2, 0x7c}};
 
 // A first-in first-out queue of packets, bounded by the number of entries given to
 // Init. Safe for one thread pushing while another peeks and pops, without any lock of
@@ -62,7 +64,8 @@ struct IsSendCache : public IUnknown {
 };
 
 // {17E7FBB3-9F72-41FE-A20C-B558882273E0}
-inline const GUID IID_IsNetFunc = {0x17e7fbb3, 0x9f72, 0x41fe, {0xa2, 0x0c, 0xb5, 0x58, 0x88, 0x22, 0x73, 0xe0}};
+inline const GUID IID_IsNetFunc = {
+    0x17e7fbb3, 0x9f72, 0x41fe, {0xa2, 0x0c, 0xb5, 0x58, 0x88, 0x22, 0x73, 0xe0}};
 
 // Small address helpers. Addresses are IPv4 in one int32 whose most significant byte
 // is the first octet (127.0.0.1 is 2130706433), as the command line and the UDP client

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <unknwn.h>
 
 #include <cstdint>
@@ -18,8 +19,8 @@
 // receive thread, with the sender and the datagram's bytes and length. The bytes are
 // valid only during the call. In the 32-bit build `data` and `len` are the two 32-bit
 // words after the port; the 64-bit build widens `data` to a pointer.
-typedef void(__stdcall* TUdpReceiveProc)(void* context, int32_t address, uint16_t port,
-                                         const uint8_t* data, int32_t len);
+typedef void(__stdcall* TUdpReceiveProc)(void* context, int32_t address, uint16_t port, const uint8_t* data,
+                                         int32_t len);
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(const uint8_t*) == 4, "the packet's bytes travel in one 32-bit word");
 #endif

@@ -1,4 +1,5 @@
 #include <winsock2.h>
+
 #include <mstcpip.h>
 
 #include "udp_core.h"
@@ -142,8 +143,8 @@ void UdpCore::Drain(Binding& binding, char* buffer) {
   while (!binding.stopping) {
     sockaddr_in from{};
     int fromLen = sizeof from;
-    const int n = recvfrom(binding.socket.get(), buffer, kMaxDatagram, 0, reinterpret_cast<sockaddr*>(&from),
-                           &fromLen);
+    const int n =
+        recvfrom(binding.socket.get(), buffer, kMaxDatagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
     if (n >= 0) {
       Deliver(binding, from, reinterpret_cast<const uint8_t*>(buffer), n);
       continue;
@@ -172,7 +173,8 @@ void UdpCore::Deliver(Binding& binding, const sockaddr_in& from, const uint8_t* 
   }
 }
 
-int32_t UdpCore::SendTo(int32_t address, uint16_t port, const void* data, int32_t len, int32_t waitMs) noexcept {
+int32_t UdpCore::SendTo(int32_t address, uint16_t port, const void* data, int32_t len,
+                        int32_t waitMs) noexcept {
   if (len < 0 || len > kMaxDatagram || (data == nullptr && len > 0)) {
     lastError_ = WSAEINVAL;
     return -1;

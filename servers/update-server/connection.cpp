@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <climits>
 
-#include "server_log.h"
 #include "server.h"
+#include "server_log.h"
 #include "wire/uFileTrans_Struc.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <iostream>
 
-#include "server_log.h"
 #include "options.h"
 #include "server.h"
+#include "server_log.h"
 
 namespace {
 

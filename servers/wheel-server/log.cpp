@@ -7,7 +7,8 @@ std::string DisplayName(const std::string& gbk) {
   if (host::GbkToUtf8(gbk, utf8)) return "\"" + EscapeForLog(utf8, true, true) + "\"";
   // The login record cuts names by bytes, so a name may end in half a character.
   if (gbk.size() > 1 && host::GbkToUtf8(gbk.substr(0, gbk.size() - 1), utf8))
-    return "\"" + EscapeForLog(utf8, true, true) + EscapeForLog(gbk.substr(gbk.size() - 1), false, true) + "\"";
+    return "\"" + EscapeForLog(utf8, true, true) + EscapeForLog(gbk.substr(gbk.size() - 1), false, true) +
+           "\"";
   return "\"" + EscapeForLog(gbk, false, true) + "\"";
 }
 

@@ -33,7 +33,8 @@ uint16_t ServerPort() {
 // takes it off (on this thread, which also serves the heartbeat timer).
 class Player {
  public:
-  Player(int32_t id, std::string name) : id_(id), name_(std::move(name)), client_(std::make_unique<TGyrelotClient>()) {}
+  Player(int32_t id, std::string name)
+      : id_(id), name_(std::move(name)), client_(std::make_unique<TGyrelotClient>()) {}
 
   TGyrelotClient& client() { return *client_; }
   int32_t id() const { return id_; }

@@ -30,11 +30,13 @@ struct Datagram {
 // What a handler received, for the test thread to wait on.
 class Inbox {
  public:
-  static void __stdcall Handler(void* context, int32_t address, uint16_t port, const uint8_t* data, int32_t len) {
+  static void __stdcall Handler(void* context, int32_t address, uint16_t port, const uint8_t* data,
+                                int32_t len) {
     auto* self = static_cast<Inbox*>(context);
     if (self->delayMs > 0) Sleep(self->delayMs);
     std::lock_guard<std::mutex> lock(self->mutex_);
-    self->got_.push_back({address, port, std::string(reinterpret_cast<const char*>(data), len), GetCurrentThreadId()});
+    self->got_.push_back(
+        {address, port, std::string(reinterpret_cast<const char*>(data), len), GetCurrentThreadId()});
     self->cv_.notify_all();
   }
 
@@ -86,7 +88,8 @@ TEST(PackUdpClient, EachRecordTravelsAsOneDatagramWithItsSender) {
   auto cb = ActiveClient(&b);
   const std::vector<std::string> records = {std::string(28, 'L'), std::string(12, 'R'), "",
                                             std::string(32, '\0'), std::string(65507, 'x')};
-  for (const auto& r : records) EXPECT_EQ(SendText(ca.get(), cb->GetPort(), r), static_cast<int32_t>(r.size()));
+  for (const auto& r : records)
+    EXPECT_EQ(SendText(ca.get(), cb->GetPort(), r), static_cast<int32_t>(r.size()));
   ASSERT_TRUE(b.WaitFor(records.size()));
   const auto got = b.Got();
   ASSERT_EQ(got.size(), records.size());

@@ -20,7 +20,8 @@ ComPtr<IsSendCache> NewCache() {
   return cache;
 }
 
-bool PushText(IsSendCache* cache, const std::string& text, int32_t address = 0x7f000001, uint16_t port = 18001) {
+bool PushText(IsSendCache* cache, const std::string& text, int32_t address = 0x7f000001,
+              uint16_t port = 18001) {
   return cache->Push(1, address, port, reinterpret_cast<const uint8_t*>(text.data()),
                      static_cast<int32_t>(text.size())) != FALSE;
 }
@@ -223,13 +224,20 @@ TEST(NetFunc, AddressesToAndFromTextAndHostLookUp) {
     uint32_t address;
   };
   const Case cases[] = {
-      {"127.0.0.1", true, 2130706433u},  {"0.0.0.0", true, 0u},
-      {"255.255.255.255", true, 0xffffffffu}, {"192.168.1.20", true, 0xc0a80114u},
-      {"256.0.0.1", false, 0},           {"1.2.3", false, 0},
-      {"1.2.3.4.5", false, 0},           {"1.2.3.4 ", false, 0},
-      {" 1.2.3.4", false, 0},            {"1..3.4", false, 0},
-      {"-1.2.3.4", false, 0},            {"+1.2.3.4", false, 0},
-      {"0001.2.3.4", false, 0},          {"localhost", false, 0},
+      {"127.0.0.1", true, 2130706433u},
+      {"0.0.0.0", true, 0u},
+      {"255.255.255.255", true, 0xffffffffu},
+      {"192.168.1.20", true, 0xc0a80114u},
+      {"256.0.0.1", false, 0},
+      {"1.2.3", false, 0},
+      {"1.2.3.4.5", false, 0},
+      {"1.2.3.4 ", false, 0},
+      {" 1.2.3.4", false, 0},
+      {"1..3.4", false, 0},
+      {"-1.2.3.4", false, 0},
+      {"+1.2.3.4", false, 0},
+      {"0001.2.3.4", false, 0},
+      {"localhost", false, 0},
       {"", false, 0},
   };
   for (const Case& c : cases) {

@@ -62,7 +62,8 @@ class FakeUdp final : public IPackudpClient {
     context = ctx;
   }
   uint32_t __stdcall GetReceivedCount() override { return 0; }
-  int32_t __stdcall SendTo(int32_t address, uint16_t port, const void* data, int32_t len, int32_t waitMs) override {
+  int32_t __stdcall SendTo(int32_t address, uint16_t port, const void* data, int32_t len,
+                           int32_t waitMs) override {
     const auto* p = static_cast<const uint8_t*>(data);
     sent.push_back({address, port, std::vector<uint8_t>(p, p + len), waitMs});
     return len;
@@ -91,7 +92,8 @@ class LoggingCache final : public IsSendCache {
     TransportLog().push_back("cache Init(" + std::to_string(capacity) + ")");
     return real_->Init(capacity);
   }
-  BOOL __stdcall Push(int32_t kind, int32_t address, uint16_t port, const uint8_t* data, int32_t len) override {
+  BOOL __stdcall Push(int32_t kind, int32_t address, uint16_t port, const uint8_t* data,
+                      int32_t len) override {
     return real_->Push(kind, address, port, data, len);
   }
   BOOL __stdcall Peek(const TSendCacheEntry** entry) override { return real_->Peek(entry); }

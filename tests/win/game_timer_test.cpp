@@ -50,8 +50,15 @@ TEST(TsTimer, SettersRestartOnlyOnAChangeExceptOnTimerWhichAlwaysDoes) {
       {"Enabled to true again", [](TsTimer& t, Counter&) { t.SetEnabled(true); }, false, true},
       {"Enabled to false", [](TsTimer& t, Counter&) { t.SetEnabled(false); }, false, false},
       {"OnTimer to the same handler",
-       [](TsTimer& t, Counter& c) { t.SetOnTimer({&Counter::Tick, &c}); }, true, true},
-      {"OnTimer to another handler", [](TsTimer& t, Counter&) { t.SetOnTimer({&Other, nullptr}); }, true, true},
+       [](TsTimer& t, Counter& c) {
+         t.SetOnTimer({&Counter::Tick, &c});
+       },
+       true, true},
+      {"OnTimer to another handler",
+       [](TsTimer& t, Counter&) {
+         t.SetOnTimer({&Other, nullptr});
+       },
+       true, true},
       {"OnTimer to none", [](TsTimer& t, Counter&) { t.SetOnTimer({}); }, false, false},
   };
   for (const Case& c : cases) {
@@ -77,7 +84,7 @@ TEST(TsTimer, RunsOnlyWithIntervalEnabledAndHandler) {
     bool running;
   };
   const Case cases[] = {
-      {100, true, true, true},  {0, true, true, false},   {100, false, true, false},
+      {100, true, true, true},   {0, true, true, false},   {100, false, true, false},
       {100, true, false, false}, {0, false, false, false},
   };
   for (const Case& c : cases) {

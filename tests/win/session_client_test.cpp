@@ -48,8 +48,8 @@ class SessionClient : public ::testing::Test {
 }  // namespace
 
 TEST_F(SessionClient, ConstructionSetsUpTheTransportInOrderAndSendsNothing) {
-  const std::vector<std::string> expected = {"cache created", "cache Init(1024)", "udp created", "udp SetOnReceive",
-                                             "udp SetActive(true)"};
+  const std::vector<std::string> expected = {"cache created", "cache Init(1024)", "udp created",
+                                             "udp SetOnReceive", "udp SetActive(true)"};
   EXPECT_EQ(TransportLog(), expected);
   EXPECT_EQ(udp.context, client.get());
   EXPECT_TRUE(udp.sent.empty());

@@ -146,7 +146,8 @@ int Play(const Options& o) {
     return 1;
   }
   client->SetSessionId(login.SessionId);
-  std::printf("login: accepted; coins %d, stake %d, %d online\n", login.Coins, login.Stake, login.OnlineCount);
+  std::printf("login: accepted; coins %d, stake %d, %d online\n", login.Coins, login.Stake,
+              login.OnlineCount);
 
   int status = 0;
   for (int spin = 1; spin <= o.spins; ++spin) {
