@@ -189,17 +189,15 @@ int32_t UdpCore::SendTo(int32_t address, uint16_t port, const void* data, int32_
     return -1;
   }
   const sockaddr_in to = Ipv4(address, port);
+  const auto sendOnce = [&] {
+    return sendto(b->socket.get(), static_cast<const char*>(data), len, 0,
+                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  };
+  int n = sendOnce();
   // The socket is non-blocking (it is event-driven for the receive thread): a full
-  // send buffer fails at once, so wait for room here, as long as the caller allows.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const int n = sendto(b->socket.get(), static_cast<const char*>(data), len, 0,
-                         reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    if (n != SOCKET_ERROR) return n;
-    const int error = WSAGetLastError();
-    if (error != WSAEWOULDBLOCK || waitMs <= 0 || attempt > 0) {
-      lastError_ = error;
-      return -1;
-    }
+  // send buffer fails at once, so wait for room here, as long as the caller allows,
+  // and try once more.
+  if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK && waitMs > 0) {
     fd_set writable;
     FD_ZERO(&writable);
     FD_SET(b->socket.get(), &writable);
@@ -208,8 +206,13 @@ int32_t UdpCore::SendTo(int32_t address, uint16_t port, const void* data, int32_
       lastError_ = WSAEWOULDBLOCK;
       return -1;
     }
+    n = sendOnce();
   }
-  return -1;
+  if (n == SOCKET_ERROR) {
+    lastError_ = WSAGetLastError();
+    return -1;
+  }
+  return n;
 }
 
 }  // namespace peltrix
