@@ -12,7 +12,7 @@ packages=(
   libasio-dev libsqlite3-dev
   wine wine64 fonts-wine fonts-liberation
   libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
-  xvfb xauth x11-utils imagemagick fonts-wqy-microhei
+  xvfb xauth x11-utils imagemagick fonts-wqy-microhei python3-pil
   pulseaudio pulseaudio-utils locales
 )
 
