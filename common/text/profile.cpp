@@ -40,8 +40,8 @@ std::optional<std::string_view> EntryKey(std::string_view line) {
 // The value of an entry line: trimmed, one pair of quotes taken off.
 std::string EntryValue(std::string_view line) {
   std::string_view value = TrimBlanks(line.substr(line.find('=') + 1));
-  if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
-                            (value.front() == '\'' && value.back() == '\''))) {
+  if (value.size() >= 2 &&
+      ((value.front() == '"' && value.back() == '"') || (value.front() == '\'' && value.back() == '\''))) {
     value = value.substr(1, value.size() - 2);
   }
   return std::string(value);

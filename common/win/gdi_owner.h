@@ -75,7 +75,9 @@ class MemoryCanvas {
 
   HDC dc() const { return dc_; }
   // Copies the canvas to (x, y) of `target`.
-  void CopyTo(HDC target, int x = 0, int y = 0) const { BitBlt(target, x, y, width_, height_, dc_, 0, 0, SRCCOPY); }
+  void CopyTo(HDC target, int x = 0, int y = 0) const {
+    BitBlt(target, x, y, width_, height_, dc_, 0, 0, SRCCOPY);
+  }
 
  private:
   HDC dc_;

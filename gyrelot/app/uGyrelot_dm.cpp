@@ -13,13 +13,27 @@ namespace {
 
 // The toolkit's standard texts the game shows in Chinese; the rest stay English.
 const char* const kChineseCaptions[][2] = {
-    {"MI_MINCAPTION", "最小化(&I)"},     {"MI_MAXCAPTION", "最大化(&A)"},     {"MI_CLOSECAPTION", "关闭(&C)"},
-    {"MI_RESTORECAPTION", "还原(&R)"},   {"MINBUTTON_HINT", "最小化"},        {"MAXBUTTON_HINT", "最大化"},
-    {"CLOSEBUTTON_HINT", "关闭"},        {"MENUBUTTON_HINT", "系统"},         {"EDIT_UNDO", "恢复"},
-    {"EDIT_COPY", "复制"},               {"EDIT_CUT", "剪切"},                {"EDIT_PASTE", "粘贴"},
-    {"EDIT_DELETE", "删除"},             {"EDIT_SELECTALL", "全选"},          {"MSG_BTN_YES", "是(&Y)"},
-    {"MSG_BTN_NO", "否(&N)"},            {"MSG_BTN_OK", "确定"},              {"MSG_BTN_CANCEL", "取消"},
-    {"MSG_CAP_WARNING", "警告"},         {"MSG_CAP_ERROR", "错误"},           {"MSG_CAP_INFORMATION", "信息"},
+    {"MI_MINCAPTION", "最小化(&I)"},
+    {"MI_MAXCAPTION", "最大化(&A)"},
+    {"MI_CLOSECAPTION", "关闭(&C)"},
+    {"MI_RESTORECAPTION", "还原(&R)"},
+    {"MINBUTTON_HINT", "最小化"},
+    {"MAXBUTTON_HINT", "最大化"},
+    {"CLOSEBUTTON_HINT", "关闭"},
+    {"MENUBUTTON_HINT", "系统"},
+    {"EDIT_UNDO", "恢复"},
+    {"EDIT_COPY", "复制"},
+    {"EDIT_CUT", "剪切"},
+    {"EDIT_PASTE", "粘贴"},
+    {"EDIT_DELETE", "删除"},
+    {"EDIT_SELECTALL", "全选"},
+    {"MSG_BTN_YES", "是(&Y)"},
+    {"MSG_BTN_NO", "否(&N)"},
+    {"MSG_BTN_OK", "确定"},
+    {"MSG_BTN_CANCEL", "取消"},
+    {"MSG_CAP_WARNING", "警告"},
+    {"MSG_CAP_ERROR", "错误"},
+    {"MSG_CAP_INFORMATION", "信息"},
     {"MSG_CAP_CONFIRM", "确认"},
 };
 
@@ -35,7 +49,8 @@ Tdm::Tdm(const std::string& appDir) : appDir_(appDir.empty() ? sFunction.GetAppP
 
 Tdm::~Tdm() = default;
 
-void Tdm::LoadSkin(TComponentOwner& form, TskSkinForm* skinForm, TskSkinData& skinData, const std::string& skinDir) {
+void Tdm::LoadSkin(TComponentOwner& form, TskSkinForm* skinForm, TskSkinData& skinData,
+                   const std::string& skinDir) {
   skinData.LoadFromFile(skinDir + "skin.ini");
   if (skinForm) skinForm->SetSkinData(&skinData);
   const skin::Picture& main = skinData.MainPicture();

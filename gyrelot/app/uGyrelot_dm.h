@@ -21,7 +21,8 @@ class Tdm : public TComponentOwner {
   // every skinnable component of `form` whose Tag is not 99 (panels take the colour of
   // pixel (50, 50) of the skin's main picture), then calls LoadSkinImages(form). Raises
   // skin::SkinError for a skin or an override picture that exists but cannot be read.
-  void LoadSkin(TComponentOwner& form, TskSkinForm* skinForm, TskSkinData& skinData, const std::string& skinDir);
+  void LoadSkin(TComponentOwner& form, TskSkinForm* skinForm, TskSkinData& skinData,
+                const std::string& skinDir);
   // Replaces the pictures of `form`'s picture components and picture buttons by the
   // files named after them in the program's "skin\" folder, where such files exist.
   void LoadSkinImages(TComponentOwner& form);

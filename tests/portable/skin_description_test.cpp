@@ -11,9 +11,11 @@ const char kGood[] =
     "; a skin\r\n"
     "[VERSION]\r\nVersion=1\r\nName=绿色\r\n"
     "[PICTURES]\r\npicture=frame.bmp ; the main picture\r\npicture1=parts.png\r\nTransparentColor=FF00FF\r\n"
-    "[FORMINFO]\r\nCaptionHeight=30\r\nBorderWidth=4\r\nCaptionFont=WenQuanYi Micro Hei\r\nCaptionFontHeight=15\r\n"
+    "[FORMINFO]\r\nCaptionHeight=30\r\nBorderWidth=4\r\nCaptionFont=WenQuanYi Micro "
+    "Hei\r\nCaptionFontHeight=15\r\n"
     "CaptionFontBold=0\r\nCaptionColor=FFE08A\r\nCaptionShadowColor=1a2a10\r\nCaptionTextLeft=38\r\n"
-    "SysButtonPos=6,3\r\nMinButtonPos=-32, 3\r\nBodyColor=10301C\r\nTextColor=F0F0E0\r\nFutureKey=whatever\r\n"
+    "SysButtonPos=6,3\r\nMinButtonPos=-32, "
+    "3\r\nBodyColor=10301C\r\nTextColor=F0F0E0\r\nFutureKey=whatever\r\n"
     "[SKINOBJECTS]\r\ncaption=0,0,0,200,30,70,0,70,0\r\nSysButton.Normal=1,0,0,24,24\r\n"
     "[SKINCONTROLS]\r\ncheckbox.checked=1,22,48,22,22\r\n";
 
@@ -73,8 +75,8 @@ TEST(SkinDescription, WithoutAnyOfTheFiveSectionsItIsNoSkin) {
 TEST(SkinDescription, MalformedValuesAreErrorsThatNameTheLine) {
   struct Case {
     const char* what;
-    std::string replace;  // a line of kGood ...
-    std::string with;     // ... replaced by this
+    std::string replace;   // a line of kGood ...
+    std::string with;      // ... replaced by this
     std::string expected;  // part of the message
   } cases[] = {
       {"height not a number", "CaptionHeight=30", "CaptionHeight=thirty", "line 10: CaptionHeight"},
@@ -83,7 +85,8 @@ TEST(SkinDescription, MalformedValuesAreErrorsThatNameTheLine) {
       {"colour not hex", "BodyColor=10301C", "BodyColor=10301G", "BodyColor"},
       {"position with one number", "SysButtonPos=6,3", "SysButtonPos=6", "SysButtonPos"},
       {"piece with four numbers", "caption=0,0,0,200,30,70,0,70,0", "caption=0,0,0,200", "caption"},
-      {"piece of a missing picture", "SysButton.Normal=1,0,0,24,24", "SysButton.Normal=2,0,0,24,24", "picture 2"},
+      {"piece of a missing picture", "SysButton.Normal=1,0,0,24,24", "SysButton.Normal=2,0,0,24,24",
+       "picture 2"},
       {"piece without area", "SysButton.Normal=1,0,0,24,24", "SysButton.Normal=1,0,0,0,24", "area"},
       {"piece at a negative place", "SysButton.Normal=1,0,0,24,24", "SysButton.Normal=1,-1,0,24,24", "area"},
       {"margins wider than the piece", "caption=0,0,0,200,30,70,0,70,0", "caption=0,0,0,200,30,120,0,90,0",
@@ -108,7 +111,8 @@ TEST(SkinDescription, MalformedValuesAreErrorsThatNameTheLine) {
 }
 
 TEST(Profile, SectionsKeepTheirEntriesInOrder) {
-  const auto sections = profile::ReadSections("stray=1\r\n[a]\r\nx = 1\r\n; note\r\n\r\nY=\"2\"\r\n[B]\nz=3\n[a]\nx=9\n");
+  const auto sections =
+      profile::ReadSections("stray=1\r\n[a]\r\nx = 1\r\n; note\r\n\r\nY=\"2\"\r\n[B]\nz=3\n[a]\nx=9\n");
   ASSERT_EQ(sections.size(), 3u);
   EXPECT_EQ(sections[0].name, "a");
   ASSERT_EQ(sections[0].entries.size(), 2u);

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "win/control_name.h"
 #include "win/gbk_text.h"
 
 namespace {
@@ -138,11 +139,7 @@ std::optional<std::wstring> TextOf(HWND h) {
 }
 
 std::wstring NameOf(HWND h) {
-  const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(h, L"Name")));
-  if (atom == 0) return std::wstring();
-  wchar_t name[256] = {};
-  const UINT n = GlobalGetAtomNameW(atom, name, 256);
-  return std::wstring(name, n);
+  return winapp::ControlName(h);
 }
 
 struct TopSearch {
@@ -403,8 +400,9 @@ int Dump(const Options& o) {
     std::snprintf(rect, sizeof rect, "%ld,%ld,%ld,%ld", static_cast<long>(r.left - origin.x),
                   static_cast<long>(r.top - origin.y), static_cast<long>(r.right - r.left),
                   static_cast<long>(r.bottom - r.top));
-    Say(utf8::FromWide(Escaped(name)) + "\t" + utf8::FromWide(ClassOf(h)) + "\t" + (IsWindowVisible(h) ? "1" : "0") + "\t" +
-        rect + "\t" + utf8::FromWide(Escaped(TextOf(h).value_or(std::wstring()))));
+    Say(utf8::FromWide(Escaped(name)) + "\t" + utf8::FromWide(ClassOf(h)) + "\t" +
+        (IsWindowVisible(h) ? "1" : "0") + "\t" + rect + "\t" +
+        utf8::FromWide(Escaped(TextOf(h).value_or(std::wstring()))));
   }
   return 0;
 }
@@ -435,7 +433,8 @@ int WaitText(const Options& o) {
       }
     }
     if (deadline.Passed()) {
-      Complain(last ? "ui_driver: the text is still: " + utf8::FromWide(*last) : "ui_driver: no such control");
+      Complain(last ? "ui_driver: the text is still: " + utf8::FromWide(*last)
+                    : "ui_driver: no such control");
       return 1;
     }
     Sleep(kPollMs);

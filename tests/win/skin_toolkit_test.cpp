@@ -199,11 +199,12 @@ TEST_F(FormFixture, FrameKeepsTheClientSizeAndCentreAndAnswersHitTests) {
     int x, y;  // in the window
     LRESULT code;
   } hits[] = {
-      {400, 15, HTCAPTION},       {15, 15, HTSYSMENU},       {758 - 15, 15, HTMINBUTTON},
-      {400, 300, HTCLIENT},       {1, 300, HTBORDER},        {400, 546 + 30 + 2, HTBORDER},
+      {400, 15, HTCAPTION}, {15, 15, HTSYSMENU}, {758 - 15, 15, HTMINBUTTON},
+      {400, 300, HTCLIENT}, {1, 300, HTBORDER},  {400, 546 + 30 + 2, HTBORDER},
   };
   for (const Hit& h : hits) {
-    const LRESULT code = SendMessageW(form.Handle(), WM_NCHITTEST, 0, At(window.left + h.x, window.top + h.y));
+    const LRESULT code =
+        SendMessageW(form.Handle(), WM_NCHITTEST, 0, At(window.left + h.x, window.top + h.y));
     EXPECT_EQ(code, h.code) << h.x << "," << h.y;
   }
 
@@ -250,7 +251,8 @@ TEST_F(FormFixture, CaptionButtonsAndTheSystemMenuWork) {
   const skin::FrameLayout l = skinForm.Frame().Layout();
   RECT wr{};
   GetWindowRect(form.Handle(), &wr);
-  const POINT minCentre{(l.minButton.left + l.minButton.right) / 2, (l.minButton.top + l.minButton.bottom) / 2};
+  const POINT minCentre{(l.minButton.left + l.minButton.right) / 2,
+                        (l.minButton.top + l.minButton.bottom) / 2};
   const LPARAM minScreen = At(wr.left + minCentre.x, wr.top + minCentre.y);
   // The release arrives in client coordinates while the frame holds the capture.
   const LPARAM minClient = At(minCentre.x - l.client.left, minCentre.y - l.client.top);
@@ -275,7 +277,8 @@ TEST_F(FormFixture, CaptionButtonsAndTheSystemMenuWork) {
     HMENU open = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
     for (int i = 0; i < GetMenuItemCount(open); ++i) {
       wchar_t buf[64] = {};
-      if (GetMenuStringW(open, static_cast<UINT>(i), buf, 64, MF_BYPOSITION) > 0) shown.push_back(gbk::FromWide(buf));
+      if (GetMenuStringW(open, static_cast<UINT>(i), buf, 64, MF_BYPOSITION) > 0)
+        shown.push_back(gbk::FromWide(buf));
     }
     onTimer = nullptr;
     PostMessageW(popup, WM_KEYDOWN, 'C', 0);
@@ -284,7 +287,8 @@ TEST_F(FormFixture, CaptionButtonsAndTheSystemMenuWork) {
   const UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
     if (onTimer) onTimer();
   });
-  const POINT sysCentre{(l.sysButton.left + l.sysButton.right) / 2, (l.sysButton.top + l.sysButton.bottom) / 2};
+  const POINT sysCentre{(l.sysButton.left + l.sysButton.right) / 2,
+                        (l.sysButton.top + l.sysButton.bottom) / 2};
   SendMessageW(form.Handle(), WM_NCLBUTTONDOWN, HTSYSMENU, At(wr.left + sysCentre.x, wr.top + sysCentre.y));
   SendMessageW(form.Handle(), WM_LBUTTONUP, 0, At(sysCentre.x - l.client.left, sysCentre.y - l.client.top));
   KillTimer(nullptr, timer);
@@ -381,12 +385,12 @@ TEST_F(FormFixture, PictureButtonShowsTheFaceOfItsState) {
     Face normal, hover, pressed;
     COLORREF normalPixel, hoverPixel, pressedPixel;
   } cases[] = {
-      {"all three pictures", true, true, true, false, Face::kDefImage, Face::kDefActiveImage, Face::kDefDownImage,
-       RGB(0x20, 0x40, 0x80), RGB(0x20, 0xC0, 0x40), RGB(0xC0, 0x20, 0x20)},
+      {"all three pictures", true, true, true, false, Face::kDefImage, Face::kDefActiveImage,
+       Face::kDefDownImage, RGB(0x20, 0x40, 0x80), RGB(0x20, 0xC0, 0x40), RGB(0xC0, 0x20, 0x20)},
       {"only DefImage", true, false, false, false, Face::kDefImage, Face::kDefImage, Face::kDefImage,
        RGB(0x20, 0x40, 0x80), RGB(0x20, 0x40, 0x80), RGB(0x20, 0x40, 0x80)},
-      {"no DefImage", false, true, true, false, Face::kPlain, Face::kPlain, Face::kPlain, CLR_INVALID, CLR_INVALID,
-       CLR_INVALID},
+      {"no DefImage", false, true, true, false, Face::kPlain, Face::kPlain, Face::kPlain, CLR_INVALID,
+       CLR_INVALID, CLR_INVALID},
       {"skin data wins", true, true, true, true, Face::kSkin, Face::kSkin, Face::kSkin,
        Gdi(testskin::kButtonNormal), Gdi(testskin::kButtonOver), Gdi(testskin::kButtonDown)},
   };
@@ -523,9 +527,12 @@ TEST_F(FormFixture, MessageBoxShowsTheCaptionTablesTextsAndReturnsTheAnswer) {
   int result = 0;
 
   // The toolkit's English texts when the program gives none.
-  SeenBox seen = Answer([&] { result = message.MessageDlg("Hello", TskSkinMessage::Kind::kInformation,
-                                                          TskSkinMessage::Buttons::kOk, form.Handle()); },
-                        IDOK);
+  SeenBox seen = Answer(
+      [&] {
+        result = message.MessageDlg("Hello", TskSkinMessage::Kind::kInformation, TskSkinMessage::Buttons::kOk,
+                                    form.Handle());
+      },
+      IDOK);
   EXPECT_EQ(seen.caption, "Information");
   EXPECT_EQ(seen.text, "Hello");
   EXPECT_EQ(seen.buttons, std::vector<std::string>{"OK"});
@@ -547,9 +554,12 @@ TEST_F(FormFixture, MessageBoxShowsTheCaptionTablesTextsAndReturnsTheAnswer) {
     int answer, result;
   } cases[] = {{IDNO, IDNO}, {IDYES, IDYES}, {IDCANCEL, IDNO}};
   for (const Case& c : cases) {
-    seen = Answer([&] { result = message.MessageDlg("继续吗？", TskSkinMessage::Kind::kConfirmation,
-                                                    TskSkinMessage::Buttons::kYesNo, form.Handle()); },
-                  c.answer);
+    seen = Answer(
+        [&] {
+          result = message.MessageDlg("继续吗？", TskSkinMessage::Kind::kConfirmation,
+                                      TskSkinMessage::Buttons::kYesNo, form.Handle());
+        },
+        c.answer);
     EXPECT_EQ(seen.caption, "确认");
     EXPECT_EQ(seen.text, "继续吗？");
     EXPECT_EQ(seen.buttons, (std::vector<std::string>{"是(&Y)", "否(&N)"}));
@@ -557,8 +567,11 @@ TEST_F(FormFixture, MessageBoxShowsTheCaptionTablesTextsAndReturnsTheAnswer) {
   }
 
   // A caption of the caller's own.
-  seen = Answer([&] { message.MessageDlg("x", TskSkinMessage::Kind::kError, TskSkinMessage::Buttons::kOk,
-                                         form.Handle(), "幸运大转盘"); },
-                IDOK);
+  seen = Answer(
+      [&] {
+        message.MessageDlg("x", TskSkinMessage::Kind::kError, TskSkinMessage::Buttons::kOk, form.Handle(),
+                           "幸运大转盘");
+      },
+      IDOK);
   EXPECT_EQ(seen.caption, "幸运大转盘");
 }

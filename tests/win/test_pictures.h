@@ -53,8 +53,8 @@ inline void WriteBmp(const std::string& path, int w, int h, const PixelFn& pixel
   };
   auto le16 = [](uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
   std::string file = "BM" + le32(static_cast<uint32_t>(54 + data.size())) + le32(0) + le32(54);
-  file += le32(40) + le32(static_cast<uint32_t>(w)) + le32(static_cast<uint32_t>(h)) + le16(1) + le16(24) + le32(0) +
-          le32(static_cast<uint32_t>(data.size())) + le32(2835) + le32(2835) + le32(0) + le32(0);
+  file += le32(40) + le32(static_cast<uint32_t>(w)) + le32(static_cast<uint32_t>(h)) + le16(1) + le16(24) +
+          le32(0) + le32(static_cast<uint32_t>(data.size())) + le32(2835) + le32(2835) + le32(0) + le32(0);
   WriteBytes(path, file + data);
 }
 
@@ -63,11 +63,12 @@ inline void WriteEncoded(const std::string& path, int w, int h, const PixelFn& p
   namespace flat = Gdiplus::DllExports;
   std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
   for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = pixel(x, y);
+    for (int x = 0; x < w; ++x)
+      pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = pixel(x, y);
   }
   Gdiplus::GpBitmap* bitmap = nullptr;
-  if (flat::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(pixels.data()),
-                                      &bitmap) != Gdiplus::Ok) {
+  if (flat::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB,
+                                      reinterpret_cast<BYTE*>(pixels.data()), &bitmap) != Gdiplus::Ok) {
     throw std::runtime_error("GdipCreateBitmapFromScan0 failed");
   }
   UINT count = 0, size = 0;
@@ -128,7 +129,8 @@ class Canvas {
 
 // Colours compared with a little room for rounding (JPEG, blending).
 inline bool Near(COLORREF a, COLORREF b, int tolerance = 8) {
-  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+         std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 

@@ -60,10 +60,10 @@ inline uint32_t PartsPixel(int x, int y) {
     int x, y, w, h;
     uint32_t c;
   } areas[] = {
-      {0, 0, 20, 20, kSysNormal},       {20, 0, 20, 20, kSysOver},          {40, 0, 20, 20, kSysDown},
-      {0, 20, 20, 20, kMinNormal},      {20, 20, 20, 20, kMinOver},         {40, 20, 20, 20, kMinDown},
-      {0, 40, 20, 20, kUnchecked},      {20, 40, 20, 20, kChecked},         {40, 40, 20, 20, kCheckedOver},
-      {60, 40, 20, 20, kUncheckedOver}, {0, 60, 60, 30, kButtonNormal},     {60, 60, 60, 30, kButtonOver},
+      {0, 0, 20, 20, kSysNormal},       {20, 0, 20, 20, kSysOver},      {40, 0, 20, 20, kSysDown},
+      {0, 20, 20, 20, kMinNormal},      {20, 20, 20, 20, kMinOver},     {40, 20, 20, 20, kMinDown},
+      {0, 40, 20, 20, kUnchecked},      {20, 40, 20, 20, kChecked},     {40, 40, 20, 20, kCheckedOver},
+      {60, 40, 20, 20, kUncheckedOver}, {0, 60, 60, 30, kButtonNormal}, {60, 60, 60, 30, kButtonOver},
       {120, 60, 60, 30, kButtonDown},
   };
   for (const Area& a : areas) {

@@ -25,13 +25,14 @@ TComponent::~TComponent() {
 
 // --- TWinControl -------------------------------------------------------------------
 
-TWinControl::TWinControl(TComponentOwner* owner, const std::string& name, HWND parent, const wchar_t* className,
-                         const TBounds& b, DWORD style, DWORD exStyle, HCURSOR cursor)
+TWinControl::TWinControl(TComponentOwner* owner, const std::string& name, HWND parent,
+                         const wchar_t* className, const TBounds& b, DWORD style, DWORD exStyle,
+                         HCURSOR cursor)
     : TComponent(owner, name) {
   winapp::WindowClassOptions cls;
   cls.cursor = cursor;
-  CreateBaseWindow(className, cls, exStyle, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, b.left, b.top,
-                   b.width, b.height, parent);
+  CreateBaseWindow(className, cls, exStyle, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, b.left,
+                   b.top, b.width, b.height, parent);
   winapp::SetControlName(Handle(), gbk::ToWide(name));
   // Later controls lie in front of earlier ones, as the form's layout expects.
   SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -85,8 +86,8 @@ void TWinControl::SetFont(HFONT font) {
 }
 
 void TWinControl::SetOwnFont(const wchar_t* face, int height, bool bold, BYTE charset) {
-  ownFont_.Reset(CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset, 0, 0, CLEARTYPE_QUALITY, 0,
-                             face));
+  ownFont_.Reset(CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset, 0, 0,
+                             CLEARTYPE_QUALITY, 0, face));
   SetFont(ownFont_.get());
 }
 
@@ -148,8 +149,7 @@ void TWinControl::SetHover(bool hover) {
 
 LRESULT TWinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;  // Paint covers every pixel
+    case WM_ERASEBKGND: return 1;  // Paint covers every pixel
     case WM_PAINT: {
       winapp::PaintScope ps(Handle());
       RECT r{};
@@ -159,9 +159,7 @@ LRESULT TWinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       canvas.CopyTo(ps.dc());
       return 0;
     }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wp));
-      return 0;
+    case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
     case WM_SETTEXT: {
       const LRESULT r = DefaultMessage(msg, wp, lp);
       Invalidate();
@@ -171,8 +169,7 @@ LRESULT TWinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       font_ = reinterpret_cast<HFONT>(wp);
       if (LOWORD(lp)) Invalidate();
       return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(font_);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
     case WM_MOUSEMOVE: {
       RECT r{};
       GetClientRect(Handle(), &r);
@@ -215,14 +212,16 @@ LRESULT TWinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 // --- TForm -------------------------------------------------------------------------
 
 TForm::TForm(const wchar_t* className, int clientWidth, int clientHeight) {
-  font_.Reset(CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, L"Tahoma"));
+  font_.Reset(
+      CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, L"Tahoma"));
   winapp::WindowClassOptions cls;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - clientWidth) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - clientHeight) / 2;
   // No frame of its own: the skinned frame draws caption and border. The system menu
   // and the minimise box stay, so the keyboard and the taskbar work as usual.
   CreateBaseWindow(className, cls, WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, L"",
-                   WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, x, y, clientWidth, clientHeight, nullptr);
+                   WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, x, y, clientWidth, clientHeight,
+                   nullptr);
   SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 
@@ -264,10 +263,8 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       FillRect(reinterpret_cast<HDC>(wp), &r, b.get());
       return 1;
     }
-    case WM_SETFONT:
-      return 0;  // the form keeps its own font
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(font_.get());
+    case WM_SETFONT: return 0;  // the form keeps its own font
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
     case WM_CLOSE: {
       bool canClose = true;
       if (OnClose) OnClose(canClose);

@@ -25,7 +25,8 @@ void TImage::UpdateShown() {
   if (transparent_ && !picture_.Empty() && !picture_.HasAlpha()) {
     keyed_ = picture_.Copy();
     const COLORREF key = picture_.PixelColour(0, picture_.Height() - 1);
-    keyed_.MakeTransparent((static_cast<skin::Rgb>(GetRValue(key)) << 16) | (GetGValue(key) << 8) | GetBValue(key));
+    keyed_.MakeTransparent((static_cast<skin::Rgb>(GetRValue(key)) << 16) | (GetGValue(key) << 8) |
+                           GetBValue(key));
   }
   Invalidate();
 }
@@ -48,8 +49,8 @@ void TImage::SetTransparent(bool on) {
 void TImage::Paint(HDC dc) {
   RECT r{};
   GetClientRect(Handle(), &r);
-  const bool covers = !picture_.Empty() && !picture_.HasAlpha() && !transparent_ && picture_.Width() >= r.right &&
-                      picture_.Height() >= r.bottom;
+  const bool covers = !picture_.Empty() && !picture_.HasAlpha() && !transparent_ &&
+                      picture_.Width() >= r.right && picture_.Height() >= r.bottom;
   if (!covers) PaintBehind(dc);
   if (picture_.Empty()) return;
   (keyed_.Empty() ? picture_ : keyed_).Draw(dc, 0, 0);
@@ -94,11 +95,17 @@ void TLabel::Paint(HDC dc) {
 
 TPanel::TPanel(TComponentOwner* owner, const std::string& name, HWND parent, const TBounds& bounds)
     : TWinControl(owner, name, parent, L"TPanel", bounds, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT),
-      color_(GetSysColor(COLOR_BTNFACE)) {}
+      color_(GetSysColor(COLOR_BTNFACE)),
+      fontColor_(GetSysColor(COLOR_BTNTEXT)) {}
 
 void TPanel::SetColor(COLORREF c) {
   color_ = c;
   InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TPanel::SetFontColor(COLORREF c) {
+  fontColor_ = c;
+  Invalidate();
 }
 
 void TPanel::Paint(HDC dc) {
@@ -113,8 +120,14 @@ void TPanel::Paint(HDC dc) {
   text.resize(static_cast<size_t>(GetWindowTextW(Handle(), text.data(), n + 1)));
   winapp::Selected keep(dc, Font() ? static_cast<HGDIOBJ>(Font()) : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SetTextColor(dc, fontColor_);
+  // Centred both ways, over as many lines as it needs.
+  RECT measured = r;
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+            DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+  RECT place = r;
+  place.top = r.top + ((r.bottom - r.top) - (measured.bottom - measured.top)) / 2;
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place, DT_CENTER | DT_WORDBREAK);
 }
 
 LRESULT TPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -66,6 +66,7 @@ class TPanel : public TWinControl {
 
   COLORREF Color() const { return color_; }
   void SetColor(COLORREF c);
+  void SetFontColor(COLORREF c);
 
  protected:
   void Paint(HDC dc) override;
@@ -73,6 +74,7 @@ class TPanel : public TWinControl {
 
  private:
   COLORREF color_;
+  COLORREF fontColor_;
 };
 
 // Pictures of one size side by side in one strip; drawn by index.

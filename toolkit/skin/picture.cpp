@@ -46,8 +46,7 @@ const char* FormatName(Format f) {
 bool HasSignature(Format f, const unsigned char* head, size_t n) {
   switch (f) {
     case Format::kBmp: return n >= 2 && head[0] == 'B' && head[1] == 'M';
-    case Format::kPng:
-      return n >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0;
+    case Format::kPng: return n >= 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0;
     case Format::kJpeg: return n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
   }
   return false;
@@ -94,7 +93,8 @@ void Picture::Allocate(int width, int height) {
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!dib) throw SkinError("out of memory for a picture of " + std::to_string(width) + "x" + std::to_string(height));
+  if (!dib)
+    throw SkinError("out of memory for a picture of " + std::to_string(width) + "x" + std::to_string(height));
   dib_.Reset(dib);
   bits_ = static_cast<uint32_t*>(bits);
   width_ = width;
@@ -126,8 +126,8 @@ Picture Picture::FromFile(const std::string& path, std::optional<Rgb> transparen
   const std::wstring wide = gbk::ToWide(path);
   const Gdiplus::GpStatus status = flat::GdipCreateBitmapFromFile(wide.c_str(), &gp.bitmap);
   if (status != Gdiplus::Ok || !gp.bitmap) {
-    throw SkinError("cannot decode " + std::string(FormatName(*format)) + " picture " + path + " (GDI+ status " +
-                    std::to_string(static_cast<int>(status)) + ")");
+    throw SkinError("cannot decode " + std::string(FormatName(*format)) + " picture " + path +
+                    " (GDI+ status " + std::to_string(static_cast<int>(status)) + ")");
   }
   UINT w = 0, h = 0;
   flat::GdipGetImageWidth(gp.bitmap, &w);
@@ -142,10 +142,12 @@ Picture Picture::FromFile(const std::string& path, std::optional<Rgb> transparen
   const Gdiplus::GpStatus lock =
       flat::GdipBitmapLockBits(gp.bitmap, &all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data);
   if (lock != Gdiplus::Ok || !data.Scan0) {
-    throw SkinError("cannot decode picture " + path + " (GDI+ status " + std::to_string(static_cast<int>(lock)) + ")");
+    throw SkinError("cannot decode picture " + path + " (GDI+ status " +
+                    std::to_string(static_cast<int>(lock)) + ")");
   }
   for (UINT y = 0; y < h; ++y) {
-    std::memcpy(p.bits_ + static_cast<size_t>(y) * w, static_cast<const char*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+    std::memcpy(p.bits_ + static_cast<size_t>(y) * w,
+                static_cast<const char*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
                 static_cast<size_t>(w) * 4);
   }
   flat::GdipBitmapUnlockBits(gp.bitmap, &data);
@@ -191,7 +193,8 @@ uint32_t Picture::Pixel(int x, int y) const {
   const uint32_t a = v >> 24;
   if (a == 0) return 0;
   auto straight = [a](uint32_t c) { return a == 255 ? c : (c * 255 + a / 2) / a; };
-  return (a << 24) | (straight((v >> 16) & 0xFF) << 16) | (straight((v >> 8) & 0xFF) << 8) | straight(v & 0xFF);
+  return (a << 24) | (straight((v >> 16) & 0xFF) << 16) | (straight((v >> 8) & 0xFF) << 8) |
+         straight(v & 0xFF);
 }
 
 COLORREF Picture::PixelColour(int x, int y) const {

@@ -89,23 +89,15 @@ void TskSkinCheckBox::Paint(HDC dc) {
 
 LRESULT TskSkinCheckBox::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case BM_GETCHECK:
-      return checked_ ? BST_CHECKED : BST_UNCHECKED;
-    case BM_SETCHECK:
-      SetChecked(wp == BST_CHECKED);
-      return 0;
-    case WM_GETDLGCODE:
-      return DLGC_BUTTON;
+    case BM_GETCHECK: return checked_ ? BST_CHECKED : BST_UNCHECKED;
+    case BM_SETCHECK: SetChecked(wp == BST_CHECKED); return 0;
+    case WM_GETDLGCODE: return DLGC_BUTTON;
     case WM_KEYUP:
       if (wp == VK_SPACE) Click();
       return 0;
     case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      Invalidate();
-      return 0;
-    case WM_LBUTTONDOWN:
-      SetFocus(Handle());
-      break;
+    case WM_KILLFOCUS: Invalidate(); return 0;
+    case WM_LBUTTONDOWN: SetFocus(Handle()); break;
   }
   return TskSkinControl::HandleMessage(msg, wp, lp);
 }
@@ -170,7 +162,8 @@ void TskSkinXFormButton::Paint(HDC dc) {
     textColour = Gdi(skin->Description().form.buttonTextColor);
   }
   if (!drawn) {
-    winapp::Brush b(CreateSolidBrush(PointerOver() && !Pressed() ? RGB(236, 240, 246) : GetSysColor(COLOR_BTNFACE)));
+    winapp::Brush b(
+        CreateSolidBrush(PointerOver() && !Pressed() ? RGB(236, 240, 246) : GetSysColor(COLOR_BTNFACE)));
     FillRect(dc, &r, b.get());
     RECT e = r;
     DrawEdge(dc, &e, Pressed() ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);

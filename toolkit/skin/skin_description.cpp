@@ -46,7 +46,8 @@ class Reader {
       const std::string_view part = Trim(rest.substr(0, comma));
       int n = 0;
       const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), n);
-      if (part.empty() || ec != std::errc() || end != part.data() + part.size()) Fail(e, "needs whole numbers");
+      if (part.empty() || ec != std::errc() || end != part.data() + part.size())
+        Fail(e, "needs whole numbers");
       out.push_back(n);
       if (comma == std::string_view::npos) break;
       rest = rest.substr(comma + 1);

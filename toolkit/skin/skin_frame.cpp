@@ -31,8 +31,8 @@ void VerticalGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
   TRIVERTEX v[2] = {
       {r.left, r.top, static_cast<COLOR16>(GetRValue(top) << 8), static_cast<COLOR16>(GetGValue(top) << 8),
        static_cast<COLOR16>(GetBValue(top) << 8), 0xFF00},
-      {r.right, r.bottom, static_cast<COLOR16>(GetRValue(bottom) << 8), static_cast<COLOR16>(GetGValue(bottom) << 8),
-       static_cast<COLOR16>(GetBValue(bottom) << 8), 0xFF00}};
+      {r.right, r.bottom, static_cast<COLOR16>(GetRValue(bottom) << 8),
+       static_cast<COLOR16>(GetGValue(bottom) << 8), static_cast<COLOR16>(GetBValue(bottom) << 8), 0xFF00}};
   GRADIENT_RECT g{0, 1};
   GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
 }
@@ -44,7 +44,8 @@ RECT ButtonRect(const Position& pos, SIZE size, int windowWidth) {
 
 }  // namespace
 
-FrameController::FrameController(HWND window, bool minimizeButton) : hwnd_(window), minimizeButton_(minimizeButton) {
+FrameController::FrameController(HWND window, bool minimizeButton)
+    : hwnd_(window), minimizeButton_(minimizeButton) {
   SetWindowSubclass(hwnd_, &FrameController::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
   PrepareSystemMenu();
   Remeasure();
@@ -53,7 +54,8 @@ FrameController::FrameController(HWND window, bool minimizeButton) : hwnd_(windo
 FrameController::~FrameController() {
   if (IsWindow(hwnd_)) {
     RemoveWindowSubclass(hwnd_, &FrameController::SubclassProc, kSubclassId);
-    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -94,10 +96,12 @@ CaptionButton FrameController::ButtonAt(POINT p) const {
 
 void FrameController::Remeasure() {
   const FormInfo& f = skin_ ? skin_->Description().form : kPlain;
-  captionFont_.Reset(CreateFontW(-f.captionFontHeight, 0, 0, 0, f.captionFontBold ? FW_BOLD : FW_NORMAL, 0, 0, 0,
-                                 DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, gbk::ToWide(f.captionFont).c_str()));
+  captionFont_.Reset(CreateFontW(-f.captionFontHeight, 0, 0, 0, f.captionFontBold ? FW_BOLD : FW_NORMAL, 0, 0,
+                                 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0,
+                                 gbk::ToWide(f.captionFont).c_str()));
   if (IsIconic(hwnd_)) {
-    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
   // The client area keeps its size and the window its centre.
@@ -107,7 +111,8 @@ void FrameController::Remeasure() {
   const int w = client.right + 2 * f.borderWidth;
   const int h = client.bottom + f.captionHeight + f.borderWidth;
   const int cx = (wr.left + wr.right) / 2, cy = (wr.top + wr.bottom) / 2;
-  SetWindowPos(hwnd_, nullptr, cx - w / 2, cy - h / 2, w, h, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, cx - w / 2, cy - h / 2, w, h,
+               SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
   Repaint();
 }
 
@@ -136,8 +141,9 @@ void FrameController::ShowSystemMenu(POINT screen) {
   HMENU menu = PrepareSystemMenu();
   if (!menu) return;
   SetForegroundWindow(hwnd_);
-  const UINT cmd = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
-                                                    screen.x, screen.y, 0, hwnd_, nullptr));
+  const UINT cmd =
+      static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
+                                       screen.x, screen.y, 0, hwnd_, nullptr));
   PostMessageW(hwnd_, WM_NULL, 0, 0);  // lets the menu close cleanly
   if (cmd) SendMessageW(hwnd_, WM_SYSCOMMAND, cmd, 0);
 }
@@ -225,7 +231,8 @@ void FrameController::SetHot(CaptionButton hot) {
   Repaint();
 }
 
-LRESULT CALLBACK FrameController::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK FrameController::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                               DWORD_PTR self) {
   auto* frame = reinterpret_cast<FrameController*>(self);
   if (msg == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, &FrameController::SubclassProc, kSubclassId);
@@ -288,8 +295,9 @@ LRESULT FrameController::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       return r;
     }
     case WM_NCMOUSEMOVE: {
-      SetHot(wp == HTSYSMENU ? CaptionButton::kSystemMenu : wp == HTMINBUTTON ? CaptionButton::kMinimize
-                                                                               : CaptionButton::kNone);
+      SetHot(wp == HTSYSMENU     ? CaptionButton::kSystemMenu
+             : wp == HTMINBUTTON ? CaptionButton::kMinimize
+                                 : CaptionButton::kNone);
       TRACKMOUSEEVENT t{sizeof t, TME_LEAVE | TME_NONCLIENT, hwnd_, 0};
       TrackMouseEvent(&t);
       handled = false;
@@ -319,7 +327,8 @@ LRESULT FrameController::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       if (pressed_ != CaptionButton::kNone) {
         // Client coordinates to window coordinates.
         const FrameLayout l = Layout();
-        const POINT p{static_cast<short>(LOWORD(lp)) + l.client.left, static_cast<short>(HIWORD(lp)) + l.client.top};
+        const POINT p{static_cast<short>(LOWORD(lp)) + l.client.left,
+                      static_cast<short>(HIWORD(lp)) + l.client.top};
         const bool inside = ButtonAt(p) == pressed_;
         if (inside != pressedInside_) {
           pressedInside_ = inside;
@@ -332,7 +341,8 @@ LRESULT FrameController::Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       if (pressed_ != CaptionButton::kNone) {
         const CaptionButton which = pressed_;
         const FrameLayout l = Layout();
-        const POINT p{static_cast<short>(LOWORD(lp)) + l.client.left, static_cast<short>(HIWORD(lp)) + l.client.top};
+        const POINT p{static_cast<short>(LOWORD(lp)) + l.client.left,
+                      static_cast<short>(HIWORD(lp)) + l.client.top};
         const bool inside = ButtonAt(p) == which;
         pressed_ = CaptionButton::kNone;
         pressedInside_ = false;

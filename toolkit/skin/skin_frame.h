@@ -58,7 +58,8 @@ class FrameController {
   void PaintFrame(HDC dc);
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                       DWORD_PTR self);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
   void Remeasure();
   void Repaint();

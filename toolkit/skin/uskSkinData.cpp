@@ -45,8 +45,10 @@ void TskSkinData::LoadFromFile(const std::string& path) {
   for (const auto* map : {&description->objects, &description->controls}) {
     for (const auto& [name, piece] : *map) {
       const skin::Picture& p = pictures[static_cast<size_t>(piece.picture)];
-      if (piece.source.left + piece.source.width > p.Width() || piece.source.top + piece.source.height > p.Height()) {
-        throw skin::SkinError(path + ": " + name + " lies outside picture " + description->pictures[static_cast<size_t>(piece.picture)]);
+      if (piece.source.left + piece.source.width > p.Width() ||
+          piece.source.top + piece.source.height > p.Height()) {
+        throw skin::SkinError(path + ": " + name + " lies outside picture " +
+                              description->pictures[static_cast<size_t>(piece.picture)]);
       }
     }
   }

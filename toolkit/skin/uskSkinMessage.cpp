@@ -51,7 +51,8 @@ void DrawButton(const Box& box, const DRAWITEMSTRUCT& item) {
   bool drawn = false;
   COLORREF textColour = GetSysColor(COLOR_BTNTEXT);
   if (box.ctrlSkin) {
-    drawn = (down && box.ctrlSkin->DrawControl(dc, r, "button.down")) || box.ctrlSkin->DrawControl(dc, r, "button.normal");
+    drawn = (down && box.ctrlSkin->DrawControl(dc, r, "button.down")) ||
+            box.ctrlSkin->DrawControl(dc, r, "button.normal");
     textColour = Gdi(box.ctrlSkin->Description().form.buttonTextColor);
   }
   if (!drawn) {
@@ -73,10 +74,11 @@ void DrawButton(const Box& box, const DRAWITEMSTRUCT& item) {
   }
 }
 
-HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD style, int id, const wchar_t* name,
-           HFONT font) {
-  HWND h = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD style, int id,
+           const wchar_t* name, HFONT font) {
+  HWND h =
+      CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (h) {
     winapp::SetControlName(h, name);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -97,7 +99,8 @@ void Layout(HWND dlg, Box& box) {
   const int textLeft = kMargin + kIconSize + 14;
   const int textHeight = std::max<int>(tr.bottom, kIconSize);
   const int buttonsWidth = static_cast<int>(box.buttons.size()) * (kButtonWidth + kButtonGap) - kButtonGap;
-  const int width = std::max({textLeft + static_cast<int>(tr.right) + kMargin + 4, buttonsWidth + 2 * kMargin, 260});
+  const int width =
+      std::max({textLeft + static_cast<int>(tr.right) + kMargin + 4, buttonsWidth + 2 * kMargin, 260});
   const int height = kMargin + textHeight + kMargin + kButtonHeight + kMargin;
 
   HWND icon = GetDlgItem(dlg, kIconId);
@@ -106,8 +109,8 @@ void Layout(HWND dlg, Box& box) {
   SetWindowPos(GetDlgItem(dlg, kTextId), nullptr, textLeft, textTop, tr.right + 4, tr.bottom, SWP_NOZORDER);
   int x = (width - buttonsWidth) / 2;
   for (const ButtonSpec& b : box.buttons) {
-    SetWindowPos(GetDlgItem(dlg, b.id), nullptr, x, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight,
-                 SWP_NOZORDER);
+    SetWindowPos(GetDlgItem(dlg, b.id), nullptr, x, height - kMargin - kButtonHeight, kButtonWidth,
+                 kButtonHeight, SWP_NOZORDER);
     x += kButtonWidth + kButtonGap;
   }
 
@@ -137,10 +140,11 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowTextW(dlg, box->caption.c_str());
       HWND icon = Child(dlg, L"STATIC", L"", SS_ICON, kIconId, L"Img_Icon", box->font.get());
       SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, box->icon)), 0);
-      Child(dlg, L"STATIC", box->text, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kTextId, L"Lbl_Text", box->font.get());
+      Child(dlg, L"STATIC", box->text, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, kTextId, L"Lbl_Text",
+            box->font.get());
       for (const ButtonSpec& b : box->buttons) {
-        Child(dlg, L"BUTTON", gbk::ToWide(skin::Caption(b.captionKey)), BS_OWNERDRAW | WS_TABSTOP, b.id, b.name,
-              box->font.get());
+        Child(dlg, L"BUTTON", gbk::ToWide(skin::Caption(b.captionKey)), BS_OWNERDRAW | WS_TABSTOP, b.id,
+              b.name, box->font.get());
       }
       Layout(dlg, *box);
       const int first = box->buttons.front().id;
@@ -148,8 +152,7 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       SetFocus(GetDlgItem(dlg, first));
       return FALSE;  // the focus is set
     }
-    case WM_CTLCOLORDLG:
-      return box ? reinterpret_cast<INT_PTR>(box->body.get()) : FALSE;
+    case WM_CTLCOLORDLG: return box ? reinterpret_cast<INT_PTR>(box->body.get()) : FALSE;
     case WM_CTLCOLORSTATIC:
       if (!box) return FALSE;
       SetTextColor(reinterpret_cast<HDC>(wp), box->textColour);
@@ -203,9 +206,7 @@ int TskSkinMessage::MessageDlg(const std::string& text, Kind kind, Buttons butto
   const char* captionKey = "MSG_CAP_INFORMATION";
   // The system's icons: information, warning, error, question.
   switch (kind) {
-    case Kind::kInformation:
-      box.icon = MAKEINTRESOURCEW(32516);
-      break;
+    case Kind::kInformation: box.icon = MAKEINTRESOURCEW(32516); break;
     case Kind::kWarning:
       box.icon = MAKEINTRESOURCEW(32515);
       captionKey = "MSG_CAP_WARNING";
@@ -232,12 +233,14 @@ int TskSkinMessage::MessageDlg(const std::string& text, Kind kind, Buttons butto
   box.bodyColour = form ? Gdi(form->bodyColor) : GetSysColor(COLOR_BTNFACE);
   box.textColour = form ? Gdi(form->textColor) : GetSysColor(COLOR_BTNTEXT);
   box.body.Reset(CreateSolidBrush(box.bodyColour));
-  box.font.Reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, L"Tahoma"));
+  box.font.Reset(
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0, L"Tahoma"));
 
   if (!owner) owner = GetActiveWindow();
   const std::vector<WORD> t = EmptyTemplate();
-  const INT_PTR r = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(t.data()),
-                                            owner, &BoxProc, reinterpret_cast<LPARAM>(&box));
+  const INT_PTR r =
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(t.data()),
+                              owner, &BoxProc, reinterpret_cast<LPARAM>(&box));
   return r > 0 ? static_cast<int>(r) : box.escapeAnswer;
 }
 

@@ -11,6 +11,8 @@
 #include "uTxtTable.h"
 #include "uUpdateLogic.h"
 #include "uVersionFile.h"
+#include "win/control_name.h"
+#include "win/file_attributes.h"
 #include "win/gbk_text.h"
 #include "win/message_pump.h"
 #include "win/module_path.h"
@@ -24,16 +26,8 @@ constexpr uint16_t kServerPort = 6001;
 // The client area and its place on the screen.
 constexpr int kClientWidth = 450, kClientHeight = 272, kLeft = 482, kTop = 258;
 
-std::wstring W(const std::string& gbk) { return gbk::ToWide(gbk); }
-
-bool FileExists(const std::string& path) {
-  const DWORD a = GetFileAttributesW(W(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::string& path) {
-  const DWORD a = GetFileAttributesW(W(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+std::wstring W(const std::string& gbk) {
+  return gbk::ToWide(gbk);
 }
 
 std::string ReadIni(const std::wstring& ini, const wchar_t* key, const wchar_t* def) {
@@ -42,20 +36,13 @@ std::string ReadIni(const std::wstring& ini, const wchar_t* key, const wchar_t* 
   return gbk::FromWide(buf);
 }
 
-// Every control is a real child window that carries its name, so that test drivers
-// and accessibility tools can find it from outside the process.
-void Name(HWND control, const wchar_t* name) {
-  const ATOM atom = GlobalAddAtomW(name);
-  SetPropW(control, L"Name", reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
-}
-
-HWND MakeControl(HWND parent, const wchar_t* cls, const std::string& gbkText, DWORD style, DWORD exStyle, int x,
-                 int y, int w, int h, const wchar_t* name, HFONT font, int id = 0) {
-  HWND c = CreateWindowExW(exStyle, cls, W(gbkText).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, x, y, w, h,
-                           parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+HWND MakeControl(HWND parent, const wchar_t* cls, const std::string& gbkText, DWORD style, DWORD exStyle,
+                 int x, int y, int w, int h, const wchar_t* name, HFONT font, int id = 0) {
+  HWND c = CreateWindowExW(exStyle, cls, W(gbkText).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
+                           x, y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleW(nullptr), nullptr);
   if (c) {
-    Name(c, name);
+    winapp::SetControlName(c, name);
     if (font) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   return c;
@@ -98,7 +85,8 @@ TForm1::TForm1(TGetIOCPClientClass factory, const std::string& appDir) : appDirO
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
   hwnd_ = CreateWindowExW(exStyle, kWindowClass, W("自动升级").c_str(), style, kLeft + r.left, kTop + r.top,
-                          r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                          r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                          nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   CreateControls();
   FormCreate(factory);
@@ -123,16 +111,17 @@ void TForm1::CreateControls() {
 
   Image2 = MakeControl(hwnd_, L"STATIC", "", SS_BITMAP, 0, 1, 3, 115, 229, L"Image2", nullptr);
   SendMessageW(Image2, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image2Bitmap_));
-  Panel1 = MakeControl(hwnd_, L"STATIC", "自动升级进行中，请稍候。。。", SS_CENTER | SS_CENTERIMAGE, WS_EX_STATICEDGE,
-                       127, 7, 300, 33, L"Panel1", bannerFont_);
+  Panel1 = MakeControl(hwnd_, L"STATIC", "自动升级进行中，请稍候。。。", SS_CENTER | SS_CENTERIMAGE,
+                       WS_EX_STATICEDGE, 127, 7, 300, 33, L"Panel1", bannerFont_);
   Memo1 = MakeControl(hwnd_, L"EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 128, 50, 300, 87,
                       L"Memo1", font_);
   GroupBox1 = MakeControl(hwnd_, L"BUTTON", "", BS_GROUPBOX, 0, 128, 144, 301, 74, L"GroupBox1", font_);
   // The group box holds its five items: they are its children, placed relative to it.
   SetWindowSubclass(GroupBox1, &GroupBoxProc, 0, 0);
-  L_NeedDowCount = MakeControl(GroupBox1, L"STATIC", "第0个/共0个", 0, 0, 9, 13, 108, 14, L"L_NeedDowCount", font_);
-  L_FileName = MakeControl(GroupBox1, L"STATIC", "当前下载文件：", SS_ENDELLIPSIS, 0, 121, 14, 176, 14, L"L_FileName",
-                           font_);
+  L_NeedDowCount =
+      MakeControl(GroupBox1, L"STATIC", "第0个/共0个", 0, 0, 9, 13, 108, 14, L"L_NeedDowCount", font_);
+  L_FileName = MakeControl(GroupBox1, L"STATIC", "当前下载文件：", SS_ENDELLIPSIS, 0, 121, 14, 176, 14,
+                           L"L_FileName", font_);
   ProgressBar1 = MakeControl(GroupBox1, PROGRESS_CLASSW, "", 0, 0, 8, 32, 281, 13, L"ProgressBar1", nullptr);
   SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
   L_SpeedCaption = MakeControl(GroupBox1, L"STATIC", "进度：", 0, 0, 8, 52, 40, 14, L"__L_Speed", font_);
@@ -181,13 +170,15 @@ bool TForm1::CheckForNewVersion() {
 }
 
 bool TForm1::IsRemoteVersionNewer(const std::string& path) {
-  if (!FileExists(path)) return true;
+  if (!winapp::FileExists(path)) return true;
   FRemoteVersion = version::ReadVersionFile(path);
   const int32_t local = version::ReadVersionFile(FAppDir + "lastVer.txt");
   return local < FRemoteVersion;
 }
 
-void TForm1::SaveLocalVersion(int32_t version) { version::WriteVersionFile(FAppDir + "lastver.txt", version); }
+void TForm1::SaveLocalVersion(int32_t version) {
+  version::WriteVersionFile(FAppDir + "lastver.txt", version);
+}
 
 bool TForm1::ForceDeleteFile(const std::string& path) {
   const std::wstring w = W(path);
@@ -224,7 +215,8 @@ void TForm1::RunUpdate() {
   try {
     if (!FDownloadClient->DownloadFile("Versions.txt", FTempFile.c_str())) {
       if (!IsClosed()) {
-        MessageBoxW(hwnd_, W("下载版本信息失败..").c_str(), winapp::ProgramName().c_str(), MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(hwnd_, W("下载版本信息失败..").c_str(), winapp::ProgramName().c_str(),
+                    MB_OK | MB_ICONINFORMATION);
       }
       running_ = false;
       return;
@@ -262,7 +254,7 @@ void TForm1::RunUpdate() {
       const std::string md5 = manifest.GetValue(2);
       const std::string path = FAppDir + name;
       if (md5.empty()) {
-        if (name.empty() || FolderExists(path)) continue;
+        if (name.empty() || winapp::FolderExists(path)) continue;
         const bool made = CreateDirectoryW(W(path).c_str(), nullptr) != FALSE;
         AppendLog(">>创建目录 " + name);
         if (!made) {
@@ -333,7 +325,9 @@ void TForm1::RunUpdate() {
   Close();
 }
 
-bool TForm1::ProcessMessages() { return winapp::ServePendingMessages(hwnd_) && !IsClosed(); }
+bool TForm1::ProcessMessages() {
+  return winapp::ServePendingMessages(hwnd_) && !IsClosed();
+}
 
 void TForm1::ShowDownloadProgress(int32_t total, int32_t received) {
   // Called for every 880-byte block: the controls change only when what they show
@@ -372,7 +366,7 @@ void TForm1::Btn_CancelClick() {
 
 void TForm1::StartTargetProgram() {
   const std::string path = FAppDir + FExeName;
-  if (FExeName.empty() || !FileExists(path)) return;
+  if (FExeName.empty() || !winapp::FileExists(path)) return;
   const std::wstring wpath = W(path);
   const std::wstring folder = winapp::FolderOfModulePath(wpath);
   ShellExecuteW(nullptr, L"open", wpath.c_str(), L"run run", folder.c_str(), SW_SHOWNORMAL);
