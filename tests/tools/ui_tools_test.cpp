@@ -157,7 +157,8 @@ DriverRun RunDriver(const std::vector<std::wstring>& args) {
 }
 
 std::string Show(const DriverRun& r) {
-  return "exit " + std::to_string(r.exitCode) + ", out [" + utf8::FromWide(r.out) + "], err [" + utf8::FromWide(r.err) + "]";
+  return "exit " + std::to_string(r.exitCode) + ", out [" + utf8::FromWide(r.out) + "], err [" +
+         utf8::FromWide(r.err) + "]";
 }
 
 constexpr wchar_t kCaption[] = L"工具测试 窗口";
@@ -465,8 +466,8 @@ TEST_F(UiDriver, TimeOutsAndMissingControlsEndWithOne) {
     args.push_back(L"--timeout");
     args.push_back(shortWait);
     const DriverRun r = RunDriver(args);
-    EXPECT_EQ(r.exitCode, 1) << utf8::FromWide(args[0]) << " " << utf8::FromWide(args[4 < args.size() ? 4 : 2]) << ": "
-                             << Show(r);
+    EXPECT_EQ(r.exitCode, 1) << utf8::FromWide(args[0]) << " "
+                             << utf8::FromWide(args[4 < args.size() ? 4 : 2]) << ": " << Show(r);
   }
   EXPECT_EQ(form.NextCommand(300).id, 0) << "a click reached the form";
 }
@@ -492,13 +493,15 @@ TEST(UiDriverArguments, BadArgumentsEndWithTwo) {
   EXPECT_NE(help.out.find(L"wait-text"), std::wstring::npos);
 }
 
-// target_program.exe, copied under another name into a folder of its own.
+// target_program.exe, copied under another name into a folder of its own. Not under
+// the updater's default target name: update.exe, run by other tests at the same time
+// in the same Wine session, ends every process of that name.
 class TargetProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     folder = dir.path().wstring() + L"\\安装 目录";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    exe = folder + L"\\Halvo.exe";
+    exe = folder + L"\\Standin.exe";
     ASSERT_TRUE(CopyFileW(BesideThisTest(L"target_program.exe").c_str(), exe.c_str(), TRUE));
   }
   std::vector<std::wstring> LogLines() {

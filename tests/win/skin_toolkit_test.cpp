@@ -33,6 +33,19 @@ LPARAM At(int x, int y) {
   return MAKELPARAM(x, y);
 }
 
+// Runs `body` (which enters a modal loop) while `tick` runs every `ms` on this thread.
+std::function<void()> g_tick;
+void CALLBACK TickProc(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_tick) g_tick();
+}
+void WhileTicking(DWORD ms, std::function<void()> tick, const std::function<void()>& body) {
+  g_tick = std::move(tick);
+  const UINT_PTR timer = SetTimer(nullptr, 0, ms, &TickProc);
+  body();
+  KillTimer(nullptr, timer);
+  g_tick = nullptr;
+}
+
 // A form of the game's client size, hidden, for controls to live on.
 struct FormFixture : ::testing::Test {
   TForm form{L"TSkinTestForm", 750, 546};
@@ -270,29 +283,30 @@ TEST_F(FormFixture, CaptionButtonsAndTheSystemMenuWork) {
 
   // Clicking the system-menu button opens the menu; its "关闭(&C)" closes the window.
   std::vector<std::string> shown;
-  static std::function<void()> onTimer;
-  onTimer = [&] {
-    HWND popup = FindWindowW(L"#32768", nullptr);
-    if (!popup || !IsWindowVisible(popup)) return;
-    HMENU open = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-    for (int i = 0; i < GetMenuItemCount(open); ++i) {
-      wchar_t buf[64] = {};
-      if (GetMenuStringW(open, static_cast<UINT>(i), buf, 64, MF_BYPOSITION) > 0)
-        shown.push_back(gbk::FromWide(buf));
-    }
-    onTimer = nullptr;
-    PostMessageW(popup, WM_KEYDOWN, 'C', 0);
-    PostMessageW(popup, WM_CHAR, 'c', 0);
-  };
-  const UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
-    if (onTimer) onTimer();
-  });
   const POINT sysCentre{(l.sysButton.left + l.sysButton.right) / 2,
                         (l.sysButton.top + l.sysButton.bottom) / 2};
-  SendMessageW(form.Handle(), WM_NCLBUTTONDOWN, HTSYSMENU, At(wr.left + sysCentre.x, wr.top + sysCentre.y));
-  SendMessageW(form.Handle(), WM_LBUTTONUP, 0, At(sysCentre.x - l.client.left, sysCentre.y - l.client.top));
-  KillTimer(nullptr, timer);
-  onTimer = nullptr;
+  WhileTicking(
+      100,
+      [&] {
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        if (!popup || !IsWindowVisible(popup) || !shown.empty()) return;
+        HMENU open = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(open); ++i) {
+          wchar_t buf[64] = {};
+          if (GetMenuStringW(open, static_cast<UINT>(i), buf, 64, MF_BYPOSITION) > 0) {
+            shown.push_back(gbk::FromWide(buf));
+          }
+        }
+        // The item's mnemonic, as a person would press it.
+        PostMessageW(popup, WM_KEYDOWN, 'C', 0);
+        PostMessageW(popup, WM_CHAR, 'c', 0);
+      },
+      [&] {
+        SendMessageW(form.Handle(), WM_NCLBUTTONDOWN, HTSYSMENU,
+                     At(wr.left + sysCentre.x, wr.top + sysCentre.y));
+        SendMessageW(form.Handle(), WM_LBUTTONUP, 0,
+                     At(sysCentre.x - l.client.left, sysCentre.y - l.client.top));
+      });
   EXPECT_EQ(shown, (std::vector<std::string>{"还原(&R)", "最小化(&I)", "关闭(&C)"}));
   EXPECT_FALSE(IsWindow(form.Handle())) << "the menu's close command did not close the window";
 }
@@ -483,39 +497,37 @@ struct SeenBox {
   std::vector<std::string> buttons;
 };
 
+BOOL CALLBACK FindBox(HWND h, LPARAM out) {
+  wchar_t cls[32] = {};
+  GetClassNameW(h, cls, 32);
+  if (std::wstring(cls) == L"#32770" && IsWindowVisible(h)) *reinterpret_cast<HWND*>(out) = h;
+  return TRUE;
+}
+
+std::string TextOf(HWND h) {
+  wchar_t buf[512] = {};
+  GetWindowTextW(h, buf, 512);
+  return gbk::FromWide(buf);
+}
+
 // Runs `show` (which opens a modal box) while a timer reads the box that opens and
 // answers it with `answer` (a WM_COMMAND id).
 SeenBox Answer(const std::function<void()>& show, int answer) {
-  static SeenBox seen;
-  static int reply;
-  seen = SeenBox();
-  reply = answer;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM out) {
-          wchar_t cls[32] = {};
-          GetClassNameW(h, cls, 32);
-          if (std::wstring(cls) == L"#32770" && IsWindowVisible(h)) *reinterpret_cast<HWND*>(out) = h;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&box));
-    if (!box || !seen.caption.empty()) return;
-    auto text = [](HWND h) {
-      wchar_t buf[512] = {};
-      GetWindowTextW(h, buf, 512);
-      return gbk::FromWide(buf);
-    };
-    seen.caption = text(box);
-    seen.text = text(GetDlgItem(box, 0xFFFF));
-    for (int id : {IDOK, IDYES, IDNO}) {
-      if (HWND b = GetDlgItem(box, id)) seen.buttons.push_back(text(b));
-    }
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(reply, BN_CLICKED), 0);
-  });
-  show();
-  KillTimer(nullptr, timer);
+  SeenBox seen;
+  WhileTicking(
+      50,
+      [&] {
+        HWND box = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&box));
+        if (!box || !seen.caption.empty()) return;
+        seen.caption = TextOf(box);
+        seen.text = TextOf(GetDlgItem(box, 0xFFFF));
+        for (int id : {IDOK, IDYES, IDNO}) {
+          if (HWND b = GetDlgItem(box, id)) seen.buttons.push_back(TextOf(b));
+        }
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+      },
+      show);
   return seen;
 }
 

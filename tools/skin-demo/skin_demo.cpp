@@ -44,7 +44,8 @@ class TDemoForm : public TForm {
     const HINSTANCE inst = GetModuleHandleW(nullptr);
     // The wheel's three pictures, one over the other, unturned.
     for (const char* name : {"1.png", "2.png", "3.png"}) {
-      auto layer = std::make_unique<TImage>(this, std::string("Wheel_") + name[0], Handle(), TBounds{0, 0, 550, 490});
+      auto layer =
+          std::make_unique<TImage>(this, std::string("Wheel_") + name[0], Handle(), TBounds{0, 0, 550, 490});
       layer->LoadFromFile(png + name);
       wheel_.push_back(std::move(layer));
     }
@@ -52,11 +53,13 @@ class TDemoForm : public TForm {
     img_bottom.LoadFromFile(png + "img_bottom.jpg");
     img_Right.SetAutoSize(true);
     img_Right.LoadFromFile(png + "img_Right.jpg");
-    L_OnlineCount = std::make_unique<TLabel>(this, "L_OnlineCount", Handle(), TBounds{560, 73, 129, 19}, "共有 2 人在线");
+    L_OnlineCount =
+        std::make_unique<TLabel>(this, "L_OnlineCount", Handle(), TBounds{560, 73, 129, 19}, "共有 2 人在线");
     L_OnlineCount->SetOwnFont(L"Tahoma", 12, false, GB2312_CHARSET);
     L_OnlineCount->SetFontColor(RGB(0, 255, 255));
     images_.SetStrip(skin::Picture::FromResource(inst, IDB_IMAGELIST1, 0xFF00FF));
-    skSkinCheckBox1 = std::make_unique<TskSkinCheckBox>(this, "skSkinCheckBox1", Handle(), TBounds{692, 69, 44, 25});
+    skSkinCheckBox1 =
+        std::make_unique<TskSkinCheckBox>(this, "skSkinCheckBox1", Handle(), TBounds{692, 69, 44, 25});
     skSkinCheckBox1->SetImages(&images_, 0);
     skSkinCheckBox1->SetChecked(true);
     ReMsg = std::make_unique<TPanel>(this, "ReMsg", Handle(), TBounds{559, 96, 182, 393});
@@ -66,8 +69,8 @@ class TDemoForm : public TForm {
     ReMsg->SetOwnFont(L"Tahoma", 12, false, GB2312_CHARSET);
     ReMsg->SetCaption("皮肤演示\r\n点击“开始”打开消息框");
     for (auto* label : {&Lbl_UserMoney, &LblMoney}) {
-      *label = std::make_unique<TLabel>(this, label == &Lbl_UserMoney ? "Lbl_UserMoney" : "LblMoney", Handle(),
-                                        TBounds{label == &Lbl_UserMoney ? 144 : 372, 508, 101, 13},
+      *label = std::make_unique<TLabel>(this, label == &Lbl_UserMoney ? "Lbl_UserMoney" : "LblMoney",
+                                        Handle(), TBounds{label == &Lbl_UserMoney ? 144 : 372, 508, 101, 13},
                                         label == &Lbl_UserMoney ? "1000" : "10");
       (*label)->SetOwnFont(L"Tahoma", 13, true);
       (*label)->SetFontColor(RGB(0, 234, 255));
@@ -81,7 +84,8 @@ class TDemoForm : public TForm {
     ImgExit->SetPicture(skin::Picture::FromResource(inst, IDB_IMGEXIT));
     ImgExit->SetHandCursor(true);
     ImgExit->OnClick = [this] { Close(); };
-    Btn_Message = std::make_unique<TskSkinXFormButton>(this, "Btn_Message", Handle(), TBounds{12, 448, 84, 28});
+    Btn_Message =
+        std::make_unique<TskSkinXFormButton>(this, "Btn_Message", Handle(), TBounds{12, 448, 84, 28});
     Btn_Message->SetOwnFont(L"Tahoma", 12, true, GB2312_CHARSET);
     Btn_Message->SetCaption("消息框");
     Btn_Message->OnClick = [this] { ShowMessageBox(); };
@@ -93,9 +97,9 @@ class TDemoForm : public TForm {
   void ShowMessageBox() {
     dm->SkinMessage.SetSkinData(skSkinData1.Empty() ? nullptr : &skSkinData1);
     dm->SkinMessage.SetCtrlSkinData(skSkinData1.Empty() ? nullptr : &skSkinData1);
-    dm->SkinMessage.MessageDlg("这是皮肤消息框。\r\n声音开关现在是" +
-                                   std::string(skSkinCheckBox1->Checked() ? "开" : "关") + "的。",
-                               TskSkinMessage::Kind::kInformation, TskSkinMessage::Buttons::kOk, Handle());
+    dm->SkinMessage.MessageDlg(
+        "这是皮肤消息框。\r\n声音开关现在是" + std::string(skSkinCheckBox1->Checked() ? "开" : "关") + "的。",
+        TskSkinMessage::Kind::kInformation, TskSkinMessage::Buttons::kOk, Handle());
   }
 
   TskSkinForm skSkinForm1{this, "skSkinForm1"};
