@@ -14,6 +14,7 @@ packages=(
   libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
   xvfb xauth x11-utils imagemagick fonts-wqy-microhei python3-pil
   pulseaudio pulseaudio-utils locales
+  sox clang libfuzzer-14-dev
 )
 
 # Wine takes the code page (936) and the encoding of host file names from this
