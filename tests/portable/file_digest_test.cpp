@@ -26,12 +26,12 @@ TEST(FileMd5, SizesAroundTheSkippedHead) {
     size_t size;
     const char* digest;
   } cases[] = {
-      {0, ""},                                    // empty: no digest
-      {1, "89e74e640b8c46257a29de0616794d5d"},     // whole file
-      {4047, "65394838be9cfdd35162388fdf916813"},  // whole file
-      {4048, "2cf912f64b82ac8c3896eac9631f5fe5"},  // whole file, one block
-      {4049, "f1290186a5d0b1ceab27f4e77c0c5d68"},  // the last byte alone
-      {10000, "c287b8ee970965af481faf33ca5133e8"}, // bytes 4048..9999
+      {0, ""},                                      // empty: no digest
+      {1, "89e74e640b8c46257a29de0616794d5d"},      // whole file
+      {4047, "65394838be9cfdd35162388fdf916813"},   // whole file
+      {4048, "2cf912f64b82ac8c3896eac9631f5fe5"},   // whole file, one block
+      {4049, "f1290186a5d0b1ceab27f4e77c0c5d68"},   // the last byte alone
+      {10000, "c287b8ee970965af481faf33ca5133e8"},  // bytes 4048..9999
   };
   TempDir dir;
   for (const auto& c : cases) {

@@ -55,7 +55,8 @@ TEST(FileTransRecords, PathIsCutToOneHundredBytes) {
     const auto bytes = EncodeFileRequest(c.path);
     EXPECT_EQ(bytes[0], kFileRequest) << c.what;
     EXPECT_EQ(bytes[1], c.lengthByte) << c.what;
-    EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 2 + c.lengthByte), c.path.substr(0, c.lengthByte))
+    EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 2 + c.lengthByte),
+              c.path.substr(0, c.lengthByte))
         << c.what;
     std::string decoded;
     ASSERT_TRUE(DecodeFileRequest(bytes.data(), bytes.size(), decoded)) << c.what;
@@ -146,8 +147,12 @@ TEST(FileTransRecords, SignalsAreOneByteEach) {
     Bytes bytes;
     uint8_t expected;
   } cases[] = {
-      {{13}, kBlockRequest}, {{15}, kCancelTransfer}, {{16}, kTransferDone},
-      {{11}, 0},             {{14}, 0},               {{13, 0}, 0},
+      {{13}, kBlockRequest},
+      {{15}, kCancelTransfer},
+      {{16}, kTransferDone},
+      {{11}, 0},
+      {{14}, 0},
+      {{13, 0}, 0},
       {{}, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeSignal(c.bytes.data(), c.bytes.size()), c.expected);

@@ -33,15 +33,23 @@ TEST(TTxtTable, LoadFromTextCases) {
   const std::string file = "bin\\" + S + "bin\\a.dll" + S + "0123456789abcdef0123456789abcdef";
   const Names three = {"fPath", "fFileName", "fmd5"};
   const LoadCase cases[] = {
-      {"header and one file row", header + "\r\n" + file, three,
+      {"header and one file row",
+       header + "\r\n" + file,
+       three,
        {{"bin\\", "bin\\a.dll", "0123456789abcdef0123456789abcdef"}}},
-      {"trailing separator on the header adds no column", header + S + "\r\n" + file, three,
+      {"trailing separator on the header adds no column",
+       header + S + "\r\n" + file,
+       three,
        {{"bin\\", "bin\\a.dll", "0123456789abcdef0123456789abcdef"}}},
       {"folder row without trailing separator", header + "\r\n" + S + "bin", three, {{"", "bin"}}},
-      {"folder row with trailing separator", header + "\r\n" + "x" + S + "bin" + S + "\r\nz", three,
+      {"folder row with trailing separator",
+       header + "\r\n" + "x" + S + "bin" + S + "\r\nz",
+       three,
        {{"x", "bin"}, {"z"}}},
       {"empty value in the middle", header + "\r\n" + "p" + S + S + "d41d", three, {{"p", "", "d41d"}}},
-      {"blank line between rows is a row of empty values", header + "\r\na\r\n\r\nb", three,
+      {"blank line between rows is a row of empty values",
+       header + "\r\na\r\n\r\nb",
+       three,
        {{"a"}, {"", "", ""}, {"b"}}},
       {"LF CR between rows makes an empty row", header + "\na\n\rb", three, {{"a"}, {"", "", ""}, {"b"}}},
       {"CR alone and LF alone end lines", header + "\ra\nb", three, {{"a"}, {"b"}}},
@@ -52,7 +60,9 @@ TEST(TTxtTable, LoadFromTextCases) {
       {"header only, with line end", header + "\r\n", three, {}},
       {"empty name between separators stays a name", "a" + S + S + "c", {"a", "", "c"}, {}},
       {"rows are not trimmed", header + "\r\n a " + S + " b \r\nc", three, {{" a ", " b "}, {"c"}}},
-      {"GBK bytes pass through", header + "\r\n" + S + "测试.txt" + S + "ff", three,
+      {"GBK bytes pass through",
+       header + "\r\n" + S + "测试.txt" + S + "ff",
+       three,
        {{"", "测试.txt", "ff"}}},
   };
   for (const auto& c : cases) {
@@ -69,7 +79,8 @@ TEST(TTxtTable, WalkingTheRows) {
   TTxtTable t;
   t.LoadFromText("a" + S + "b" + S + "c\r\n1" + S + "2\r\n" + S + "x" + S + "y");
   std::vector<std::string> seen;
-  for (t.First(); !t.Eof(); t.Next()) seen.push_back(t.GetValue(0) + "|" + t.GetValue(1) + "|" + t.GetValue(2));
+  for (t.First(); !t.Eof(); t.Next())
+    seen.push_back(t.GetValue(0) + "|" + t.GetValue(1) + "|" + t.GetValue(2));
   EXPECT_EQ(seen, (std::vector<std::string>{"1|2|", "|x|y"}));
   EXPECT_EQ(t.CurrentIndex, 2);
   t.Next();
@@ -123,8 +134,8 @@ TEST(TTxtTable, CurrentRowOutsideTheRowsIsAnError) {
 }
 
 TEST(TTxtTable, EmptyTextIsAnErrorAndKeepsTheTable) {
-  for (const std::string& text : {std::string(), std::string(" \r\n\t "), std::string("\0abc", 4),
-                                 std::string("\x15\x15")}) {
+  for (const std::string& text :
+       {std::string(), std::string(" \r\n\t "), std::string("\0abc", 4), std::string("\x15\x15")}) {
     TTxtTable t;
     t.LoadFromText("a" + S + "b\r\n1" + S + "2");
     try {
@@ -140,8 +151,9 @@ TEST(TTxtTable, EmptyTextIsAnErrorAndKeepsTheTable) {
 
 TEST(TTxtTable, LoadFromFile) {
   TempDir dir;
-  const std::string path = dir.Write("Versions.txt", "fPath" + S + "fFileName" + S + "fmd5\r\n" + S + "a.txt" + S +
-                                                         "ab\n" + S + "b" + std::string(1, '\0') + "junk");
+  const std::string path =
+      dir.Write("Versions.txt", "fPath" + S + "fFileName" + S + "fmd5\r\n" + S + "a.txt" + S + "ab\n" + S +
+                                    "b" + std::string(1, '\0') + "junk");
   TTxtTable t;
   t.LoadFromFile(path);
   EXPECT_EQ(AllRows(t), (Rows{{"", "a.txt", "ab"}, {"", "b"}}));

@@ -61,7 +61,8 @@ TEST(VersionFile, FindingTheValue) {
       {"empty value", "[ver]\nLastVer=\n", ""},
       {"empty file", "", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(version::FindProfileValue(c.content, "ver", "LastVer"), c.value) << c.what;
+  for (const auto& c : cases)
+    EXPECT_EQ(version::FindProfileValue(c.content, "ver", "LastVer"), c.value) << c.what;
 }
 
 TEST(VersionFile, SettingTheValueKeepsTheRest) {
@@ -71,7 +72,8 @@ TEST(VersionFile, SettingTheValueKeepsTheRest) {
     std::string after;
   } cases[] = {
       {"new file", "", "[ver]\r\nlastVer=7\r\n"},
-      {"replaces the entry in any case", "[Ver]\r\nLASTVER=3\r\nother=1\r\n", "[Ver]\r\nlastVer=7\r\nother=1\r\n"},
+      {"replaces the entry in any case", "[Ver]\r\nLASTVER=3\r\nother=1\r\n",
+       "[Ver]\r\nlastVer=7\r\nother=1\r\n"},
       {"adds to the existing section", "[a]\r\nx=1\r\n[ver]\r\ny=2\r\n\r\n[b]\r\nz=3\r\n",
        "[a]\r\nx=1\r\n[ver]\r\ny=2\r\nlastVer=7\r\n\r\n[b]\r\nz=3\r\n"},
       {"appends a missing section", "[a]\nx=1\n", "[a]\r\nx=1\r\n[ver]\r\nlastVer=7\r\n"},

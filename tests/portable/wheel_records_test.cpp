@@ -36,23 +36,25 @@ TEST(WheelRecords, EncodeByteByByte) {
   const EncodeCase cases[] = {
       {"login request", ToBytes(Encode(MakeLoginRequest(7, "ab"))),
        Padded({0x95, 0x75, 0, 0, 7, 0, 0, 0, 2, 'a', 'b'}, 28)},
-      {"heartbeat, negative session", ToBytes(Encode(MakeRequest(WHEEL_HEARTBEAT, 0x01020304, -2))),
+      {"heartbeat, negative session",
+       ToBytes(Encode(MakeRequest(WHEEL_HEARTBEAT, 0x01020304, -2))),
        {0x98, 0x75, 0, 0, 0x04, 0x03, 0x02, 0x01, 0xFE, 0xFF, 0xFF, 0xFF}},
-      {"login reply", ToBytes(Encode(login)),
-       {0x96, 0x75, 0, 0, 5, 0, 0, 0, 0x78, 0x56, 0x34, 0x12, 0xE8, 0x03, 0, 0,
-        10, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0}},
-      {"start reply", ToBytes(Encode(start)),
-       {0xA0, 0x75, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 50, 0, 0, 0, 0x10, 0x04, 0, 0, 1, 0, 0, 0}},
-      {"result", ToBytes(Encode(MakeResult(9, "bob", -5))),
-       {0xA1, 0x75, 0, 0, 9, 0, 0, 0, 3, 'b', 'o', 'b', 0, 0, 0, 0, 0, 0, 0, 0,
-        0, 0, 0, 0, 0, 0, 0, 0, 0xFB, 0xFF, 0xFF, 0xFF}},
+      {"login reply", ToBytes(Encode(login)), {0x96, 0x75, 0,    0,    5, 0, 0,  0, 0x78, 0x56,
+                                               0x34, 0x12, 0xE8, 0x03, 0, 0, 10, 0, 0,    0,
+                                               3,    0,    0,    0,    0, 0, 0,  0}},
+      {"start reply", ToBytes(Encode(start)), {0xA0, 0x75, 0, 0, 0,    0,    0, 0, 3, 0, 0, 0,
+                                               50,   0,    0, 0, 0x10, 0x04, 0, 0, 1, 0, 0, 0}},
+      {"result",
+       ToBytes(Encode(MakeResult(9, "bob", -5))),
+       {0xA1, 0x75, 0, 0, 9, 0, 0, 0, 3, 'b', 'o', 'b', 0,    0,    0,    0,
+        0,    0,    0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0xFB, 0xFF, 0xFF, 0xFF}},
   };
   for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected) << c.what;
 }
 
 TEST(WheelRecords, RepliesDecodeFieldByField) {
-  const Bytes loginBytes = {0x96, 0x75, 0, 0, 5, 0, 0, 0, 0x78, 0x56, 0x34, 0x12, 0xE8, 0x03, 0, 0,
-                            10, 0, 0, 0, 3, 0, 0, 0, 7, 0xAA, 0xBB, 0xCC};
+  const Bytes loginBytes = {0x96, 0x75, 0,  0, 5, 0, 0, 0, 0x78, 0x56, 0x34, 0x12, 0xE8, 0x03,
+                            0,    0,    10, 0, 0, 0, 3, 0, 0,    0,    7,    0xAA, 0xBB, 0xCC};
   TWheelLoginReply login;
   ASSERT_TRUE(Decode(loginBytes.data(), loginBytes.size(), login));
   EXPECT_EQ(login.UserId, 5);
@@ -62,8 +64,8 @@ TEST(WheelRecords, RepliesDecodeFieldByField) {
   EXPECT_EQ(login.OnlineCount, 3);
   EXPECT_EQ(login.ResultCode, 7);
 
-  const Bytes startBytes = {0xA0, 0x75, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 8, 0, 0, 0, 0, 0, 0, 0,
-                            0xFF, 0xFF, 0xFF, 0x7F, 0, 0x11, 0x22, 0x33};
+  const Bytes startBytes = {0xA0, 0x75, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 8, 0,    0,    0,
+                            0,    0,    0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0x11, 0x22, 0x33};
   TWheelStartReply start;
   ASSERT_TRUE(Decode(startBytes.data(), startBytes.size(), start));
   EXPECT_EQ(start.Sector, 8);
