@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "win/base_window.h"
+
 // The platform could not give a resource, such as a timer.
 class EOutOfResources : public std::runtime_error {
  public:
@@ -22,12 +24,12 @@ struct TTimerEvent {
   void* Context = nullptr;
 };
 
-class TsTimer {
+class TsTimer : public winapp::BaseWindow {
  public:
   // Interval 1000 ms, enabled, no handler: nothing ticks until a handler is set.
   // Throws when the hidden window cannot be made.
   TsTimer();
-  virtual ~TsTimer();
+  ~TsTimer() override;
   TsTimer(const TsTimer&) = delete;
   TsTimer& operator=(const TsTimer&) = delete;
 
@@ -42,7 +44,7 @@ class TsTimer {
   const TTimerEvent& OnTimer() const { return FOnTimer; }
   void SetOnTimer(TTimerEvent handler);
 
-  HWND Window() const { return FWindow; }
+  HWND Window() const { return Handle(); }
   // Whether a platform timer runs now, and how often one was started: what the
   // setters did, for the curious and for tests.
   bool Running() const { return FRunning; }
@@ -54,12 +56,11 @@ class TsTimer {
   virtual void Timer();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void UpdateTimer();
 
   int32_t FInTimer = 0;
   uint32_t FInterval = 1000;
-  HWND FWindow = nullptr;
   TTimerEvent FOnTimer;
   bool FEnabled = true;
   bool FRunning = false;
