@@ -29,11 +29,19 @@ std::string FromWideIn(unsigned codePage, std::wstring_view text) {
 }  // namespace
 
 namespace gbk {
-std::wstring ToWide(std::string_view text) { return ToWideIn(kCodePage, text); }
-std::string FromWide(std::wstring_view text) { return FromWideIn(kCodePage, text); }
+std::wstring ToWide(std::string_view text) {
+  return ToWideIn(kCodePage, text);
+}
+std::string FromWide(std::wstring_view text) {
+  return FromWideIn(kCodePage, text);
+}
 }  // namespace gbk
 
 namespace utf8 {
-std::wstring ToWide(std::string_view text) { return ToWideIn(CP_UTF8, text); }
-std::string FromWide(std::wstring_view text) { return FromWideIn(CP_UTF8, text); }
+std::wstring ToWide(std::string_view text) {
+  return ToWideIn(CP_UTF8, text);
+}
+std::string FromWide(std::wstring_view text) {
+  return FromWideIn(CP_UTF8, text);
+}
 }  // namespace utf8

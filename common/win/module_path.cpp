@@ -24,7 +24,9 @@ std::wstring FolderOfModulePath(const std::wstring& path) {
   return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
-std::string ProgramFolder() { return gbk::FromWide(FolderOfModulePath(ModuleFileName())); }
+std::string ProgramFolder() {
+  return gbk::FromWide(FolderOfModulePath(ModuleFileName()));
+}
 
 std::wstring ProgramName() {
   std::wstring name = ModuleFileName();

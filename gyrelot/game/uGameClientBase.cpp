@@ -15,6 +15,13 @@ TGameClientBase::TGameClientBase(const TTransportFactories& factories) {
 }
 
 TGameClientBase::~TGameClientBase() {
+  if (FUdp) {
+    // The UDP client may outlive this session (someone else may hold a reference):
+    // its receive thread stops and its handler is taken back, so no packet can reach
+    // a session that is gone.
+    FUdp->SetActive(FALSE);
+    FUdp->SetOnReceive(nullptr, nullptr);
+  }
   FUdp.Reset();
   FCache.Reset();
 }

@@ -17,6 +17,7 @@
 struct TTransportFactories {
   TGetSendCacheClass GetSendCache = &__GET_SSENDCACHE_CLASS;
   TGetPackUdpClient GetUdpClient = &__GET_PackUdpClient;
+  TGetNetFuncClass GetNetFunc = &__GET_SNETFUNC_CLASS;
 };
 
 class TGameClientBase {
@@ -29,7 +30,8 @@ class TGameClientBase {
   // Creates the cache and the UDP client and starts receiving. Throws std::runtime_error
   // when a transport object cannot be made.
   explicit TGameClientBase(const TTransportFactories& factories = {});
-  // Releases the UDP client (no packet arrives after that), then the cache.
+  // Stops the UDP client's receiving and takes its handler back (no packet arrives
+  // after that, whoever else holds the client), releases it, then the cache.
   virtual ~TGameClientBase();
   TGameClientBase(const TGameClientBase&) = delete;
   TGameClientBase& operator=(const TGameClientBase&) = delete;

@@ -72,6 +72,8 @@ class TWheelSpin {
   uint32_t SpinInterval() const { return FSpinInterval; }
   uint32_t SlowInterval() const { return FSlowInterval; }
   int32_t Sector() const { return FSector; }
+  // Whether the spin was given up for want of any reply.
+  bool GaveUp() const { return FTimedOut; }
   // How the spin that has just ended (or is ending) ends.
   Outcome GetOutcome() const;
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../win/pump_for.h"
+#include "uGameMessages.h"
 #include "uGyrelotClient.h"
 #include "wire/uGyrelot_Struc.h"
 
@@ -44,8 +45,7 @@ class Player {
   wheel::TWheelLoginReply Login() {
     client_->Login(id_, name_, kLoopback, ServerPort());
     wheel::TWheelLoginReply reply{};
-    const auto bytes = Await(wheel::WHEEL_LOGIN_REPLY);
-    EXPECT_TRUE(wheel::Decode(bytes.data(), bytes.size(), reply)) << name_ << ": no login reply";
+    EXPECT_TRUE(AwaitFirst(logins_, reply)) << name_ << ": no login reply";
     if (reply.ResultCode == 0) client_->SetSessionId(reply.SessionId);
     return reply;
   }
@@ -53,8 +53,7 @@ class Player {
   wheel::TWheelStartReply Start() {
     client_->RequestStart();
     wheel::TWheelStartReply reply{};
-    const auto bytes = Await(wheel::WHEEL_START_REPLY);
-    EXPECT_TRUE(wheel::Decode(bytes.data(), bytes.size(), reply)) << name_ << ": no start reply";
+    EXPECT_TRUE(AwaitFirst(starts_, reply)) << name_ << ": no start reply";
     return reply;
   }
 
@@ -78,45 +77,35 @@ class Player {
   void Leave() { client_.reset(); }
 
  private:
-  // Takes every packet off the cache, as the window's poll timer does.
+  // Takes every packet off the cache through the dispatcher the window uses.
   void Drain() {
-    IsSendCache* cache = client_->Cache();
-    const TSendCacheEntry* e = nullptr;
-    while (cache->Peek(&e)) {
-      const int32_t id = wheel::RecogniseReply(e->Data, static_cast<size_t>(e->Length));
-      if (id == wheel::WHEEL_RESULT) {
-        wheel::TWheelResult r{};
-        wheel::Decode(e->Data, static_cast<size_t>(e->Length), r);
-        results_.push_back(r);
-      } else if (id != 0) {
-        replies_.emplace_back(e->Data, e->Data + e->Length);
-      }
-      cache->Pop();
+    TGameMessageHandlers handlers;
+    handlers.LoginReply = [this](const wheel::TWheelLoginReply& r) { logins_.push_back(r); };
+    handlers.StartReply = [this](const wheel::TWheelStartReply& r) { starts_.push_back(r); };
+    handlers.Result = [this](const wheel::TWheelResult& r) { results_.push_back(r); };
+    while (PollGameMessage(client_->Cache(), handlers)) {
     }
   }
 
-  std::vector<uint8_t> Await(int32_t msgId) {
-    std::vector<uint8_t> found;
-    PumpUntil(
+  // The oldest reply of one kind that has come or comes within the wait.
+  template <class Record>
+  bool AwaitFirst(std::vector<Record>& received, Record& out) {
+    return PumpUntil(
         [&] {
           Drain();
-          for (auto it = replies_.begin(); it != replies_.end(); ++it) {
-            if (wheel::PeekMsgId(it->data(), it->size()) == msgId) {
-              found = *it;
-              replies_.erase(it);
-              return true;
-            }
-          }
-          return false;
+          if (received.empty()) return false;
+          out = received.front();
+          received.erase(received.begin());
+          return true;
         },
         kReplyWaitMs);
-    return found;
   }
 
   int32_t id_;
   std::string name_;
   std::unique_ptr<TGyrelotClient> client_;
-  std::vector<std::vector<uint8_t>> replies_;
+  std::vector<wheel::TWheelLoginReply> logins_;
+  std::vector<wheel::TWheelStartReply> starts_;
   std::vector<wheel::TWheelResult> results_;
 };
 

@@ -113,8 +113,13 @@ TEST_F(SessionClient, DestructionSendsFiveLogoutsThenReleasesUdpThenCache) {
     EXPECT_EQ(udp.sent[i].bytes, Request(30103, 12, 31337)) << "logout " << i;
     EXPECT_EQ(udp.sent[i].address, kServer);
   }
-  const std::vector<std::string> expected = {"udp released", "cache released"};
+  const std::vector<std::string> expected = {"udp SetActive(false)", "udp SetOnReceive", "udp released",
+                                             "cache released"};
   EXPECT_EQ(TransportLog(), expected);
+  // The UDP client lives on in the test: it has nothing left to call into.
+  EXPECT_EQ(udp.handler, nullptr);
+  EXPECT_EQ(udp.context, nullptr);
+  EXPECT_FALSE(udp.active);
 }
 
 TEST_F(SessionClient, DestructionWithoutLoginSendsFiveLogoutsWithSessionZero) {

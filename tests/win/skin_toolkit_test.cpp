@@ -207,6 +207,8 @@ TEST_F(FormFixture, FrameKeepsTheClientSizeAndCentreAndAnswersHitTests) {
   EXPECT_EQ(window.bottom - window.top, 546 + testskin::kCaptionHeight + testskin::kBorderWidth);
   EXPECT_NEAR((window.left + window.right) / 2, centre.x, 1);
   EXPECT_NEAR((window.top + window.bottom) / 2, centre.y, 1);
+  // The skin gives the client area its body colour.
+  EXPECT_EQ(form.BackgroundColor(), RGB(0x20, 0x30, 0x40));
 
   struct Hit {
     int x, y;  // in the window
@@ -231,6 +233,7 @@ TEST_F(FormFixture, FrameKeepsTheClientSizeAndCentreAndAnswersHitTests) {
 
   // Without skin data the plain look is back, with the client size unchanged.
   skinForm.SetSkinData(nullptr);
+  EXPECT_EQ(form.BackgroundColor(), RGB(255, 255, 255));
   GetClientRect(form.Handle(), &client);
   EXPECT_EQ(client.right, 750);
   EXPECT_EQ(client.bottom, 546);

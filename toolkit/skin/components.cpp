@@ -245,6 +245,11 @@ void TForm::SetColor(COLORREF c) {
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+void TForm::SetSkinColor(std::optional<COLORREF> c) {
+  skinColor_ = c;
+  InvalidateRect(Handle(), nullptr, TRUE);
+}
+
 void TForm::Show() {
   ShowWindow(Handle(), SW_SHOW);
   UpdateWindow(Handle());
@@ -259,7 +264,7 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: {
       RECT r{};
       GetClientRect(Handle(), &r);
-      winapp::Brush b(CreateSolidBrush(color_));
+      winapp::Brush b(CreateSolidBrush(BackgroundColor()));
       FillRect(reinterpret_cast<HDC>(wp), &r, b.get());
       return 1;
     }

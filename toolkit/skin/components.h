@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,10 @@ class TForm : public TComponentOwner, public winapp::BaseWindow {
   void SetCaption(const std::string& gbk);
   COLORREF Color() const { return color_; }
   void SetColor(COLORREF c);
+  // The colour a skin gives the client area, over Color (none: Color shows).
+  void SetSkinColor(std::optional<COLORREF> c);
+  // What the client area's background is painted with now.
+  COLORREF BackgroundColor() const { return skinColor_.value_or(color_); }
   HFONT Font() const { return font_.get(); }
   void Show();
   // Closes the window as the system's close command does (OnClose is asked first).
@@ -132,5 +137,6 @@ class TForm : public TComponentOwner, public winapp::BaseWindow {
 
  private:
   COLORREF color_ = RGB(255, 255, 255);
+  std::optional<COLORREF> skinColor_;
   winapp::Font font_;
 };

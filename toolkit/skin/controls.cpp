@@ -1,5 +1,10 @@
 #include "controls.h"
 
+#include <richedit.h>
+
+#include "win/controls.h"
+#include "win/gbk_text.h"
+
 // --- TImage -------------------------------------------------------------------------
 
 TImage::TImage(TComponentOwner* owner, const std::string& name, HWND parent, const TBounds& bounds)
@@ -155,4 +160,99 @@ int TImageList::Count() const {
 void TImageList::Draw(HDC dc, int x, int y, int index) const {
   if (index < 0 || index >= Count()) return;
   strip_.Draw(dc, RECT{x, y, x + width_, y + height_}, skin::Rect{index * width_, 0, width_, height_});
+}
+
+// --- TPaintBox ----------------------------------------------------------------------
+
+TPaintBox::TPaintBox(TComponentOwner* owner, const std::string& name, HWND parent, const TBounds& bounds)
+    : TWinControl(owner, name, parent, L"TPaintBox", bounds) {}
+
+void TPaintBox::Paint(HDC dc) {
+  if (OnPaint) {
+    OnPaint(dc);
+  } else {
+    PaintBehind(dc);
+  }
+}
+
+// --- TRichEdit ----------------------------------------------------------------------
+
+TRichEdit::TRichEdit(TComponentOwner* owner, const std::string& name, HWND parent, const TBounds& b,
+                     DWORD style)
+    : TComponent(owner, name) {
+  // The control's class comes with its library, loaded once for the process.
+  static const HMODULE library = LoadLibraryW(L"riched20.dll");
+  if (!library) throw skin::SkinError("the rich edit control is not available");
+  hwnd_ = winapp::CreateControl(parent, {RICHEDIT_CLASSW, "", style, 0, b.left, b.top, b.width, b.height,
+                                         gbk::ToWide(name).c_str(), nullptr, 0});
+  if (!hwnd_) throw skin::SkinError("cannot create the rich edit control " + name);
+  // Later controls lie in front of earlier ones.
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+TRichEdit::~TRichEdit() {
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+void TRichEdit::SetBackgroundColor(COLORREF c) {
+  SendMessageW(hwnd_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(c));
+}
+
+void TRichEdit::SetDefaultFormat(const wchar_t* face, int heightPx, COLORREF colour, BYTE charset) {
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_FACE | CFM_SIZE | CFM_COLOR | CFM_CHARSET | CFM_BOLD;
+  lstrcpynW(cf.szFaceName, face, LF_FACESIZE);
+  cf.yHeight = heightPx * 15;  // twips at 96 pixels per inch
+  cf.crTextColor = colour;
+  cf.bCharSet = charset;
+  SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+  SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+}
+
+void TRichEdit::MoveCaretToEnd() {
+  CHARRANGE end{-1, -1};
+  SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+}
+
+void TRichEdit::SetSelectionSize(int points) {
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_SIZE;
+  cf.yHeight = points * 20;
+  SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+}
+
+void TRichEdit::SetSelectionColour(COLORREF colour, bool bold) {
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_COLOR | CFM_BOLD;
+  cf.dwEffects = bold ? CFE_BOLD : 0;
+  cf.crTextColor = colour;
+  SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+}
+
+void TRichEdit::InsertText(const std::string& gbk) {
+  SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(gbk::ToWide(gbk).c_str()));
+}
+
+void TRichEdit::ScrollToBottom() {
+  SendMessageW(hwnd_, WM_VSCROLL, SB_BOTTOM, 0);
+}
+
+std::string TRichEdit::Text() const {
+  return winapp::ControlText(hwnd_);
+}
+
+TRichEdit::CharFormat TRichEdit::FormatAt(int index) const {
+  CHARRANGE keep{};
+  SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&keep));
+  CHARRANGE one{index, index + 1};
+  SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&one));
+  CHARFORMAT2W cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_COLOR | CFM_BOLD | CFM_SIZE;
+  SendMessageW(hwnd_, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+  SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&keep));
+  return CharFormat{cf.crTextColor, (cf.dwEffects & CFE_BOLD) != 0, static_cast<int>(cf.yHeight / 20)};
 }

@@ -94,3 +94,51 @@ class TImageList : public TComponent {
   skin::Picture strip_;
   int width_, height_;
 };
+
+// A surface the program draws on itself: OnPaint gets the control's DC (double
+// buffered) whenever it must be painted.
+class TPaintBox : public TWinControl {
+ public:
+  TPaintBox(TComponentOwner* owner, const std::string& name, HWND parent, const TBounds& bounds);
+
+  std::function<void(HDC dc)> OnPaint;
+
+ protected:
+  void Paint(HDC dc) override;
+};
+
+// The system's rich edit control, with the few operations a message pane needs:
+// formatted text appended at the caret, read back with its formats.
+class TRichEdit : public TComponent {
+ public:
+  TRichEdit(TComponentOwner* owner, const std::string& name, HWND parent, const TBounds& bounds, DWORD style);
+  ~TRichEdit() override;
+
+  HWND Handle() const { return hwnd_; }
+  void SetBackgroundColor(COLORREF c);
+  // The format of text typed or inserted where nothing else is set: font, character
+  // height in pixels, colour, character set.
+  void SetDefaultFormat(const wchar_t* face, int heightPx, COLORREF colour, BYTE charset);
+
+  // The caret at the end of the text, nothing selected.
+  void MoveCaretToEnd();
+  // The size (in points), colour and weight of what is inserted next at the caret.
+  void SetSelectionSize(int points);
+  void SetSelectionColour(COLORREF colour, bool bold);
+  // Inserts GBK text at the caret, replacing the selection.
+  void InsertText(const std::string& gbk);
+  void ScrollToBottom();
+
+  // The whole text as GBK (line ends as the control keeps them).
+  std::string Text() const;
+  // The format of the character at `index`: colour, bold, size in points.
+  struct CharFormat {
+    COLORREF colour = 0;
+    bool bold = false;
+    int points = 0;
+  };
+  CharFormat FormatAt(int index) const;
+
+ private:
+  HWND hwnd_ = nullptr;
+};

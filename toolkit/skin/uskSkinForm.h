@@ -1,5 +1,6 @@
 // The skinned-frame component of a form: the form's caption bar, caption buttons and
-// border, drawn from its SkinData or, with none, in the toolkit's plain look.
+// border, drawn from its SkinData or, with none, in the toolkit's plain look. A skin
+// also gives the client area its body colour; without one the form's own colour shows.
 #pragma once
 
 #include <memory>
@@ -17,6 +18,9 @@ class TskSkinForm : public TComponent {
   skin::FrameController& Frame() { return *frame_; }
 
  private:
+  void SkinChanged();
+
+  TForm* form_;
   std::unique_ptr<skin::FrameController> frame_;
   skin::SkinBinding binding_;
 };

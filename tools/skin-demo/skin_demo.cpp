@@ -89,8 +89,6 @@ class TDemoForm : public TForm {
     Btn_Message->SetOwnFont(L"Tahoma", 12, true, GB2312_CHARSET);
     Btn_Message->SetCaption("消息框");
     Btn_Message->OnClick = [this] { ShowMessageBox(); };
-    // The strip below the pictures takes the panels' green rather than white.
-    SetColor(RGB(16, 48, 28));
     MainForm = true;
   }
 

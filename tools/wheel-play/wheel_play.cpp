@@ -10,9 +10,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "split_field.h"
 #include "uCorvane_Intf.h"
+#include "uGameMessages.h"
 #include "uGyrelotClient.h"
 #include "win/com_ptr.h"
 #include "win/gbk_text.h"
@@ -72,26 +74,33 @@ class Session {
  public:
   explicit Session(TGyrelotClient& client) : client_(client) {}
 
-  bool Await(int32_t msgId, std::string& bytes, DWORD waitMs) {
+  // Waits for a reply of `msgId`'s kind and copies it into `out` (a login or start
+  // reply); false when none came within the wait.
+  template <class Reply>
+  bool Await(int32_t msgId, Reply& out, DWORD waitMs) {
     const DWORD start = GetTickCount();
+    bool got = false;
+    TGameMessageHandlers handlers;
+    handlers.Result = [this](const wheel::TWheelResult& r) {
+      std::printf("  result: %s (%d) won %d%s\n", Show(wheel::ResultName(r)).c_str(), r.UserId, r.Prize,
+                  r.UserId == client_.UserId() ? "  <- you" : "");
+    };
+    if constexpr (std::is_same_v<Reply, wheel::TWheelLoginReply>) {
+      handlers.LoginReply = [&](const wheel::TWheelLoginReply& r) {
+        out = r;
+        got = true;
+      };
+    } else if constexpr (std::is_same_v<Reply, wheel::TWheelStartReply>) {
+      handlers.StartReply = [&](const wheel::TWheelStartReply& r) {
+        out = r;
+        got = true;
+      };
+    }
     for (;;) {
       winapp::ServePendingMessages();
-      const TSendCacheEntry* e = nullptr;
-      while (client_.Cache()->Peek(&e)) {
-        const std::string packet(reinterpret_cast<const char*>(e->Data), static_cast<size_t>(e->Length));
-        client_.Cache()->Pop();
-        const auto* p = reinterpret_cast<const uint8_t*>(packet.data());
-        const int32_t id = wheel::RecogniseReply(p, packet.size());
-        if (id == wheel::WHEEL_RESULT) {
-          wheel::TWheelResult r{};
-          wheel::Decode(p, packet.size(), r);
-          std::printf("  result: %s (%d) won %d%s\n", Show(wheel::ResultName(r)).c_str(), r.UserId, r.Prize,
-                      r.UserId == client_.UserId() ? "  <- you" : "");
-        } else if (id == msgId) {
-          bytes = packet;
-          return true;
-        }
+      while (!got && PollGameMessage(client_.Cache(), handlers)) {
       }
+      if (got && msgId != 0) return true;
       if (GetTickCount() - start >= waitMs) return false;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     }
@@ -99,7 +108,7 @@ class Session {
 
   // Serves messages and prints broadcasts for a while.
   void Idle(DWORD ms) {
-    std::string ignored;
+    wheel::TWheelResult ignored{};
     Await(0, ignored, ms);
   }
 
@@ -134,10 +143,8 @@ int Play(const Options& o) {
   std::printf("login: player %d \"%s\" to %s:%u from local port %u\n", userId, Show(name).c_str(), dotted,
               static_cast<unsigned>(o.port), static_cast<unsigned>(client->LocalPort()));
   client->Login(userId, name, address, o.port);
-  std::string bytes;
   wheel::TWheelLoginReply login{};
-  if (!session.Await(wheel::WHEEL_LOGIN_REPLY, bytes, o.waitMs) ||
-      !wheel::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), login)) {
+  if (!session.Await(wheel::WHEEL_LOGIN_REPLY, login, o.waitMs)) {
     std::printf("login: no reply within %lu ms\n", static_cast<unsigned long>(o.waitMs));
     return 1;
   }
@@ -153,8 +160,7 @@ int Play(const Options& o) {
   for (int spin = 1; spin <= o.spins; ++spin) {
     client->RequestStart();
     wheel::TWheelStartReply reply{};
-    if (!session.Await(wheel::WHEEL_START_REPLY, bytes, o.waitMs) ||
-        !wheel::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), reply)) {
+    if (!session.Await(wheel::WHEEL_START_REPLY, reply, o.waitMs)) {
       std::printf("spin %d: no reply within %lu ms\n", spin, static_cast<unsigned long>(o.waitMs));
       status = 1;
       break;

@@ -11,7 +11,7 @@
 #include "uTxtTable.h"
 #include "uUpdateLogic.h"
 #include "uVersionFile.h"
-#include "win/control_name.h"
+#include "win/controls.h"
 #include "win/file_attributes.h"
 #include "win/gbk_text.h"
 #include "win/message_pump.h"
@@ -38,14 +38,7 @@ std::string ReadIni(const std::wstring& ini, const wchar_t* key, const wchar_t* 
 
 HWND MakeControl(HWND parent, const wchar_t* cls, const std::string& gbkText, DWORD style, DWORD exStyle,
                  int x, int y, int w, int h, const wchar_t* name, HFONT font, int id = 0) {
-  HWND c = CreateWindowExW(exStyle, cls, W(gbkText).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
-                           x, y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           GetModuleHandleW(nullptr), nullptr);
-  if (c) {
-    winapp::SetControlName(c, name);
-    if (font) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
-  return c;
+  return winapp::CreateControl(parent, {cls, gbkText, style, exStyle, x, y, w, h, name, font, id});
 }
 
 // The group box's labels ask it for their colours; they sit on the button face.
@@ -398,16 +391,11 @@ void TForm1::AppendLog(const std::string& line) {
 }
 
 void TForm1::SetText(HWND control, const std::string& gbk, bool repaint) {
-  SetWindowTextW(control, W(gbk).c_str());
-  if (repaint) UpdateWindow(control);
+  winapp::SetControlText(control, gbk, repaint);
 }
 
 std::string TForm1::ControlText(HWND control) const {
-  const int n = GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  GetWindowTextW(control, text.data(), n + 1);
-  text.resize(static_cast<size_t>(n));
-  return gbk::FromWide(text);
+  return winapp::ControlText(control);
 }
 
 void TForm1::DrawCancelButton(const DRAWITEMSTRUCT& item) {
