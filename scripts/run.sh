@@ -4,16 +4,19 @@
 # on 127.0.0.1:6001, prepares a local installation one version behind (with its
 # update.ini and a running target program), and runs update.exe under Wine (on your
 # display if there is one, else on a private Xvfb, saving screenshots). It answers the
-# question box for you, then shows what changed. Then the game's side: `wheel-server`
-# on 127.0.0.1:18001 and two players who log in and spin through the game's session
-# client and transport DLLs (wheel-play.exe under Wine).
+# question box for you, then shows what changed. Then the game: `wheel-server` on
+# 127.0.0.1:18001 and two players, each a Gyrelot.exe window (the second in a second
+# Wine prefix, build/win64/wineprefix2, made on first use), played through ui_driver.exe
+# as a person would: a few spins each (start, stop, result). It prints both message
+# panes, the labels and the server's log, saves screenshots in build/demo/shots/, and
+# closes both windows.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 case "${1:-}" in
   -h|--help)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
     echo "Usage: bash scripts/run.sh"
     exit 0 ;;
 esac
@@ -57,10 +60,18 @@ snapshot >"$demo/before.txt"
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  # The second prefix's Wine server ends by itself once its programs have.
+  [ -n "${prefix2:-}" ] && { WINEPREFIX="$prefix2" timeout 30 wineserver -w 2>/dev/null || true; }
   [ -n "${HARNESS_XVFB_PID:-}" ] && harness_stop
   return 0
 }
 trap cleanup EXIT
+# forget <pid>: a process that has ended and been waited for is not ended again.
+forget() {
+  local keep=() p
+  for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
+  pids=("${keep[@]}")
+}
 
 echo "=== update-server on 127.0.0.1:6001"
 build/native/bin/update-server --root "$pub" --listen 127.0.0.1 --port 6001 >"$demo/server.log" 2>&1 &
@@ -123,14 +134,88 @@ if ! grep -q listening "$demo/wheel-server.log"; then
   exit 1
 fi
 
-echo "=== two players spin (wheel-play.exe: the game's session client, Corvane.dll, Peltrix.dll)"
-scripts/wine-run.sh "$bin/wheel-play.exe" "1002|玩家二|2130706433" --spins 3 --pause-ms 1500 >"$demo/player2.txt" 2>&1 &
+# The second player needs a Wine prefix of its own: a game runs once per prefix. Its
+# windows go straight onto the display instead of into a virtual desktop of their own,
+# which would cover the first prefix's desktop and the first player's window.
+prefix1=$WINEPREFIX
+prefix2="$root/build/win64/wineprefix2"
+if [ ! -f "$prefix2/system.reg" ]; then
+  echo "=== a second Wine prefix for the second player, $prefix2 (first use only)"
+fi
+WINEPREFIX="$prefix2" scripts/wine-run.sh cmd /c exit 0 </dev/null >/dev/null 2>&1
+WINEPREFIX="$prefix2" WINEDEBUG=-all wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f \
+  </dev/null >/dev/null 2>&1 || true
+WINEPREFIX="$prefix2" timeout 30 wineserver -w || true
+
+# drive <prefix> <ui_driver command> [options]: works the game window of that prefix.
+drive() {
+  local prefix=$1 command=$2
+  shift 2
+  WINEPREFIX="$prefix" scripts/wine-run.sh "$bin/ui_driver.exe" "$command" --caption 幸运大转盘 "$@"
+}
+# spin <prefix> <player name> <n> [screenshot]: the player's n-th spin: start, stop
+# after a while (the screenshot is taken then), and wait for its result line.
+spin() {
+  local prefix=$1 name=$2 n=$3 shot=${4:-}
+  drive "$prefix" click --name ImgStart
+  sleep 1.5
+  [ -n "$shot" ] && { import -window root "$shot" 2>/dev/null || true; }
+  drive "$prefix" click --name ImgStart
+  local lines
+  for _ in $(seq 100); do
+    lines=$(drive "$prefix" text --name ReMsg | grep -o "${name}获得" | wc -l || true)
+    if [ "$lines" -ge "$n" ]; then
+      echo "    $name: $(drive "$prefix" text --name ReMsg | tr -d '\r' | grep "${name}获得" | tail -n 1 || true)"
+      return 0
+    fi
+    sleep 0.3
+  done
+  echo "the spin of $name did not end" >&2
+  return 1
+}
+# show <prefix>: the labels and the message pane as the player sees them.
+show() {
+  echo "    coins $(drive "$1" text --name Lbl_UserMoney), stake $(drive "$1" text --name LblMoney)," \
+    "$(drive "$1" text --name L_OnlineCount)"
+  drive "$1" text --name ReMsg | tr -d '\r' | sed '/^$/d; s/^/    | /'
+}
+
+echo "=== two players: Gyrelot.exe (玩家一), and Gyrelot.exe in the second prefix (玩家二)"
+WINEPREFIX="$prefix1" scripts/wine-run.sh "$bin/Gyrelot.exe" "1001|玩家一|2130706433" >"$demo/player1.log" 2>&1 &
+player1=$!
+pids+=("$player1")
+drive "$prefix1" wait-text --name ReMsg --contains 登陆成功 --timeout 60000 >/dev/null
+WINEPREFIX="$prefix2" scripts/wine-run.sh "$bin/Gyrelot.exe" "1002|玩家二|2130706433" >"$demo/player2.log" 2>&1 &
 player2=$!
-scripts/wine-run.sh "$bin/wheel-play.exe" "1001|玩家一|2130706433" --spins 3 || true
+pids+=("$player2")
+drive "$prefix2" wait-text --name ReMsg --contains 登陆成功 --timeout 60000 >/dev/null
+echo "--- both logged in"
+
+echo "=== three spins each, in turn"
+for n in 1 2 3; do
+  spin "$prefix1" 玩家一 "$n"
+  shot=
+  [ "$n" = 2 ] && shot="$demo/shots/game-spinning.png"
+  spin "$prefix2" 玩家二 "$n" "$shot"
+done
+sleep 1
+import -window root "$demo/shots/game.png" 2>/dev/null || true
+
+echo "--- 玩家一 sees:"
+show "$prefix1"
+echo "--- 玩家二 sees:"
+show "$prefix2"
+
+echo "=== both players leave (退出)"
+drive "$prefix1" click --name ImgExit
+drive "$prefix2" click --name ImgExit
+wait "$player1" || true
 wait "$player2" || true
-echo "--- the other player saw:"
-sed 's/^/    /' "$demo/player2.txt"
+forget "$player1"
+forget "$player2"
+WINEPREFIX="$prefix2" timeout 30 wineserver -w || true
 kill -TERM "$wheel_pid" 2>/dev/null || true
 wait "$wheel_pid" 2>/dev/null || true
 echo "--- wheel-server log:"
 sed 's/^/    /' "$demo/wheel-server.log"
+echo "--- screenshots: $demo/shots/"

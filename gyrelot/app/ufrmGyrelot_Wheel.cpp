@@ -2,6 +2,7 @@
 // timers that turn the wheel during a spin and slow it down at its end. The motion
 // itself (angle, countdown, stop rule) is TWheelSpin's.
 #include "ufrmGyrelot_Client.h"
+#include "win/base_window.h"
 
 void TfrmGyrelot_Client::ResetWheel() {
   if (FComposer) FComposer->Compose(FOffscreenDC, 0);
@@ -26,7 +27,15 @@ void TfrmGyrelot_Client::PaintBox1Paint(HDC dc) {
 }
 
 void TfrmGyrelot_Client::LoadStartFace(const char* file) {
-  ImgStart.LoadFromFile(FPngDir + file);
+  // The face changes in the middle of the start, the stop and the end of a spin. A
+  // face that cannot be read is said in the error box, but must not cut those short
+  // (the spin would never start, or never end, with both timers off and the button
+  // disabled): the button keeps the face it has and the handler goes on.
+  try {
+    ImgStart.LoadFromFile(FPngDir + file);
+  } catch (const skin::SkinError& e) {
+    winapp::ReportError(Handle(), e);
+  }
 }
 
 void TfrmGyrelot_Client::Timer_PlayTimer() {

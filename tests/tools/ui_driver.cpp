@@ -9,6 +9,7 @@
 //   ui_driver text       --caption TEXT --name NAME
 //   ui_driver wait-text  --caption TEXT --name NAME --contains S
 //   ui_driver click      --caption TEXT --name NAME
+//   ui_driver rect       --caption TEXT --name NAME
 //   ui_driver wait-gone  --caption TEXT
 //
 // Exit 0 on success, 1 on a time-out (or a control that never appears or cannot be
@@ -60,6 +61,9 @@ const char kUsage[] =
     "             wait until the control is visible and enabled, then click it (a button\n"
     "             reports BN_CLICKED to its parent; any other control gets a mouse press\n"
     "             and release at its centre)\n"
+    "  rect       --caption TEXT --name NAME\n"
+    "             print where the control draws on the screen, its client area:\n"
+    "             left,top,width,height (screen coordinates)\n"
     "  wait-gone  --caption TEXT\n"
     "             wait until no visible top-level window has this caption\n"
     "Every wait ends after --timeout MS (default 20000). Texts are UTF-8. In the lines of\n"
@@ -283,6 +287,7 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
       {L"text", {L"--caption", L"--name"}},
       {L"wait-text", {L"--caption", L"--name", L"--contains"}},
       {L"click", {L"--caption", L"--name"}},
+      {L"rect", {L"--caption", L"--name"}},
       {L"wait-gone", {L"--caption"}},
   };
   for (const Need& n : kNeeds) {
@@ -458,6 +463,32 @@ int ClickCommand(const Options& o) {
   }
 }
 
+// Where the control's pixels are on the screen, so that a screenshot can be read at a
+// point of the control: its client area, which for a control with a border is smaller
+// than its window.
+int Rect(const Options& o) {
+  const Deadline deadline(o.timeoutMs);
+  for (;;) {
+    if (HWND c = FindNamed(o.Get(L"--caption"), o.Get(L"--name"))) {
+      RECT r{};
+      POINT origin{0, 0};
+      if (GetClientRect(c, &r) && ClientToScreen(c, &origin)) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%ld,%ld,%ld,%ld", static_cast<long>(origin.x),
+                      static_cast<long>(origin.y), static_cast<long>(r.right - r.left),
+                      static_cast<long>(r.bottom - r.top));
+        Say(line);
+        return 0;
+      }
+    }
+    if (deadline.Passed()) {
+      Complain("ui_driver: no such control");
+      return 1;
+    }
+    Sleep(kPollMs);
+  }
+}
+
 int Run(int argc, wchar_t** argv) {
   if (argc < 2) {
     std::fputs(kUsage, stderr);
@@ -475,6 +506,7 @@ int Run(int argc, wchar_t** argv) {
   if (o->command == L"dump") return Dump(*o);
   if (o->command == L"text") return Text(*o);
   if (o->command == L"wait-text") return WaitText(*o);
+  if (o->command == L"rect") return Rect(*o);
   return ClickCommand(*o);
 }
 

@@ -202,6 +202,7 @@ class TestForm {
   HWND hwnd() const { return hwnd_; }
   HWND status() const { return status_; }
   HWND start() const { return start_; }
+  HWND note() const { return note_; }
 
   // The first command from a control after `ms` at most; id 0 when none came.
   Command NextCommand(DWORD ms) {
@@ -302,8 +303,8 @@ class TestForm {
       Control(hwnd_, L"STATIC", L"看不见", 0, {10, 100, 100, 20}, 0, L"Lbl_Hidden");
       Control(hwnd_, L"STATIC", L"no name", WS_VISIBLE, {10, 130, 100, 20}, 0, nullptr);
       HWND panel = Control(hwnd_, L"STATIC", L"", WS_VISIBLE, {220, 10, 200, 100}, 0, nullptr);
-      Control(panel, L"EDIT", L"第一行\r\n第二行\tx", WS_VISIBLE | WS_BORDER | ES_MULTILINE, {5, 5, 150, 60},
-              0, L"Edt_Note");
+      note_ = Control(panel, L"EDIT", L"第一行\r\n第二行\tx", WS_VISIBLE | WS_BORDER | ES_MULTILINE,
+                      {5, 5, 150, 60}, 0, L"Edt_Note");
       ShowWindow(hwnd_, SW_SHOWNORMAL);
       UpdateWindow(hwnd_);
     }
@@ -317,7 +318,7 @@ class TestForm {
   }
 
   HANDLE ready_, done_, answered_, commanded_;
-  HWND hwnd_ = nullptr, status_ = nullptr, start_ = nullptr;
+  HWND hwnd_ = nullptr, status_ = nullptr, start_ = nullptr, note_ = nullptr;
   std::vector<HWND> named_;
   std::mutex mutex_;
   std::vector<Command> commands_;
@@ -400,6 +401,33 @@ TEST_F(UiDriver, ClickReachesTheFormAsTheControlsOwnNotification) {
   }
 }
 
+TEST_F(UiDriver, RectIsWhereTheControlDrawsOnTheScreen) {
+  // The form is moved first, so that a rectangle taken from the layout alone is wrong.
+  ASSERT_TRUE(SetWindowPos(form.hwnd(), nullptr, 137, 91, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+  struct Case {
+    const wchar_t* name;
+    HWND control;
+  } cases[] = {
+      {L"Lbl_Status", form.status()},
+      {L"Edt_Note", form.note()},  // in a panel, with a border: its client area is inside it
+  };
+  for (const auto& c : cases) {
+    RECT client{};
+    POINT origin{0, 0};
+    ASSERT_TRUE(GetClientRect(c.control, &client));
+    ASSERT_TRUE(ClientToScreen(c.control, &origin));
+    wchar_t want[96];
+    swprintf(want, 96, L"%ld,%ld,%ld,%ld\n", static_cast<long>(origin.x), static_cast<long>(origin.y),
+             static_cast<long>(client.right), static_cast<long>(client.bottom));
+    const DriverRun r = RunDriver({L"rect", L"--caption", kCaption, L"--name", c.name});
+    EXPECT_EQ(r.exitCode, 0) << utf8::FromWide(c.name) << ": " << Show(r);
+    EXPECT_EQ(r.out, want) << utf8::FromWide(c.name);
+  }
+  RECT window{};
+  GetWindowRect(form.note(), &window);
+  EXPECT_EQ(window.right - window.left, 150) << "the note lost its border; the case shows nothing";
+}
+
 TEST_F(UiDriver, WaitTextWaitsForTheTextToChange) {
   PostMessageW(form.hwnd(), kSetLater, 0, 0);
   const DWORD begin = GetTickCount();
@@ -458,6 +486,7 @@ TEST_F(UiDriver, TimeOutsAndMissingControlsEndWithOne) {
       {L"text", L"--caption", kCaption, L"--name", L"Lbl_Nowhere"},
       {L"wait-text", L"--caption", kCaption, L"--name", L"Lbl_Status", L"--contains", L"never"},
       {L"click", L"--caption", kCaption, L"--name", L"Lbl_Nowhere"},
+      {L"rect", L"--caption", kCaption, L"--name", L"Lbl_Nowhere"},
       {L"click", L"--caption", kCaption, L"--name", L"Btn_Off"},     // disabled
       {L"click", L"--caption", kCaption, L"--name", L"Lbl_Hidden"},  // hidden
       {L"answer", L"--caption", kCaption, L"--button", L"yes"},      // no box
@@ -478,6 +507,7 @@ TEST(UiDriverArguments, BadArgumentsEndWithTwo) {
       {L"press", L"--caption", L"x"},
       {L"text", L"--caption", L"x"},
       {L"wait-text", L"--caption", L"x", L"--name", L"y"},
+      {L"rect", L"--caption", L"x"},
       {L"answer", L"--caption", L"x", L"--button", L"maybe"},
       {L"wait", L"--caption", L"x", L"--timeout", L"soon"},
       {L"wait", L"--caption", L"x", L"--timeout", L"-5"},
