@@ -2,6 +2,15 @@
 
 namespace winapp {
 
+namespace {
+// The dialog of this thread whose keys (Tab, Enter, Esc) work in every wait.
+thread_local HWND t_keyboardDialog = nullptr;
+}  // namespace
+
+void SetKeyboardDialog(HWND dialog) {
+  t_keyboardDialog = dialog;
+}
+
 bool ServePendingMessages(HWND dialog) {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -9,7 +18,8 @@ bool ServePendingMessages(HWND dialog) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
-    if (dialog && IsDialogMessageW(dialog, &msg)) continue;
+    const HWND keys = dialog ? dialog : t_keyboardDialog;
+    if (keys && IsWindow(keys) && IsDialogMessageW(keys, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

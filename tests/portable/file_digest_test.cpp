@@ -3,6 +3,7 @@
 // for those longer than 4048 bytes.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "temp_dir.h"
@@ -26,7 +27,7 @@ TEST(FileMd5, SizesAroundTheSkippedHead) {
     size_t size;
     const char* digest;
   } cases[] = {
-      {0, ""},                                      // empty: no digest
+      {0, ""},                                      // empty: the empty text, not a failure
       {1, "89e74e640b8c46257a29de0616794d5d"},      // whole file
       {4047, "65394838be9cfdd35162388fdf916813"},   // whole file
       {4048, "2cf912f64b82ac8c3896eac9631f5fe5"},   // whole file, one block
@@ -56,8 +57,10 @@ TEST(FileMd5, OnlyTheBytesAfterTheHeadCount) {
 TEST(FileMd5, KnownTextAndMissingFile) {
   TempDir dir;
   EXPECT_EQ(FileMd5(dir.Write("hello", "hello\n")), "b1946ac92492d2347c6235b4d2611184");
-  EXPECT_EQ(FileMd5(dir.File("absent")), "");
-  EXPECT_EQ(FileMd5(dir.path().string()), "");  // a folder is no file
+  // No digest is no value, which an empty file's "" is not.
+  EXPECT_EQ(FileMd5(dir.File("absent")), std::nullopt);
+  EXPECT_EQ(FileMd5(dir.path().string()), std::nullopt);  // a folder is no file
+  EXPECT_EQ(FileMd5(dir.Write("empty", "")), std::optional<std::string>(""));
   EXPECT_EQ(Md5OfBytes("", 0), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
@@ -69,6 +72,16 @@ TEST(FileMd5, LargeFileAcrossManyReads) {
   EXPECT_EQ(FileMd5(path), Md5OfBytes(bytes.data() + 4048, bytes.size() - 4048));
 }
 
+TEST(FileMd5, ALongDigestAsksWhetherToGoOnAndCanBeGivenUp) {
+  TempDir dir;
+  const std::string bytes = Pattern(20 << 20);
+  const std::string path = dir.Write("big", bytes);
+  int asked = 0;
+  EXPECT_EQ(FileMd5(path, [&] { return ++asked > 0; }), Md5OfBytes(bytes.data() + 4048, bytes.size() - 4048));
+  EXPECT_GE(asked, 4);  // every few MiB of the 20
+  EXPECT_EQ(FileMd5(path, [] { return false; }), std::nullopt);
+}
+
 #ifdef _WIN32
 TEST(FileMd5, FileHeldOpenForWritingHasNoDigest) {
   TempDir dir;
@@ -76,7 +89,7 @@ TEST(FileMd5, FileHeldOpenForWritingHasNoDigest) {
   HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(FileMd5(path), "");
+  EXPECT_EQ(FileMd5(path), std::nullopt);
   CloseHandle(writer);
   EXPECT_EQ(FileMd5(path), "b1946ac92492d2347c6235b4d2611184");
 }

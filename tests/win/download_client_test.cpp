@@ -186,8 +186,17 @@ TEST_F(DownloadClient, WorkedExamples) {
       {1000, 11, {{1000, 880}}},  // ten at once, one more after the first block
       {5, 5, {}},                 // fewer bytes than the window: one request per byte
       {880, 10, {}},              // one block completes it
-      {8800, 19, {{8800, 880}, {8800, 1760}, {8800, 2640}, {8800, 3520}, {8800, 4400},
-                  {8800, 5280}, {8800, 6160}, {8800, 7040}, {8800, 7920}}},
+      {8800,
+       19,
+       {{8800, 880},
+        {8800, 1760},
+        {8800, 2640},
+        {8800, 3520},
+        {8800, 4400},
+        {8800, 5280},
+        {8800, 6160},
+        {8800, 7040},
+        {8800, 7920}}},
   };
   for (const auto& c : cases) {
     const std::string name = "Versions" + std::to_string(c.size) + ".txt";
@@ -221,6 +230,7 @@ TEST_F(DownloadClient, MissingFileShowsTheBoxOnTheWindowThreadAndTouchesNothing)
   EXPECT_FALSE(Download("nothere.txt", existing));
   EXPECT_EQ(closer.seen(), 1);
   EXPECT_EQ(closer.ownerThread(), GetCurrentThreadId());
+  EXPECT_EQ(client->GetLastFailure(), dfMissing);
   EXPECT_EQ(ReadFileBytes(existing), "old contents");
   EXPECT_FALSE(Download("nothere.txt", dir.File("new.dat")));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "new.dat"));
@@ -230,11 +240,11 @@ TEST_F(DownloadClient, MissingFileShowsTheBoxOnTheWindowThreadAndTouchesNothing)
 TEST_F(DownloadClient, MessagesOfWrongSizeOrKindAreIgnored) {
   server.files["f"] = Pattern(1000);
   server.holdRequest = [&](const std::string& path) {
-    fake->Deliver(Bytes(13, 12));                  // a FileInfo one byte too long
+    fake->Deliver(Bytes(13, 12));  // a FileInfo one byte too long
     Bytes shortBlock(887, 0);
     shortBlock[0] = 14;
-    fake->Deliver(shortBlock);                     // a FileBlock one byte too short
-    fake->Deliver(Bytes{99, 1, 2, 3});             // no such message
+    fake->Deliver(shortBlock);          // a FileBlock one byte too short
+    fake->Deliver(Bytes{99, 1, 2, 3});  // no such message
     server.AnswerRequest(path);
     return true;
   };
@@ -250,6 +260,7 @@ struct FaultCase {
   bool badLocalPath;
   bool result;
   std::vector<std::string> sentTail;  // the last messages the client sent
+  int32_t failure;                    // what GetLastFailure says afterwards
 };
 
 TEST_F(DownloadClient, FaultsEndTheTransferWithFalse) {
@@ -263,11 +274,11 @@ TEST_F(DownloadClient, FaultsEndTheTransferWithFalse) {
     };
   };
   const FaultCase cases[] = {
-      {"empty file completes at once", 0, nullptr, false, true, {"FR:f", "TD"}},
-      {"DataLen 881", 2000, setDataLen(881, 0), false, false, {"CT"}},
-      {"DataLen -1", 2000, setDataLen(-1, 0), false, false, {"CT"}},
-      {"a block past the announced size", 1000, setDataLen(800, 1), false, false, {"BR", "CT"}},
-      {"local file cannot be created", 1000, nullptr, true, false, {"FR:f", "CT"}},
+      {"empty file completes at once", 0, nullptr, false, true, {"FR:f", "TD"}, dfNone},
+      {"DataLen 881", 2000, setDataLen(881, 0), false, false, {"CT"}, dfBadData},
+      {"DataLen -1", 2000, setDataLen(-1, 0), false, false, {"CT"}, dfBadData},
+      {"a block past the announced size", 1000, setDataLen(800, 1), false, false, {"BR", "CT"}, dfBadData},
+      {"local file cannot be created", 1000, nullptr, true, false, {"FR:f", "CT"}, dfWriteFailed},
   };
   for (const auto& c : cases) {
     server.files["f"] = Pattern(c.size);
@@ -279,12 +290,14 @@ TEST_F(DownloadClient, FaultsEndTheTransferWithFalse) {
     EXPECT_LT(Seconds(t0), 2.0) << c.what << ": the fault is seen at once, not by the stall limit";
     const auto sent = Describe(fake->Sent());
     ASSERT_GE(sent.size(), c.sentTail.size()) << c.what;
-    EXPECT_EQ(std::vector<std::string>(sent.end() - static_cast<std::ptrdiff_t>(c.sentTail.size()), sent.end()),
-              c.sentTail)
+    EXPECT_EQ(
+        std::vector<std::string>(sent.end() - static_cast<std::ptrdiff_t>(c.sentTail.size()), sent.end()),
+        c.sentTail)
         << c.what;
     if (!c.badLocalPath) {
       // Closed: another writer can open it at once.
-      HANDLE h = CreateFileW(gbk::ToWide(local).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      HANDLE h =
+          CreateFileW(gbk::ToWide(local).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       EXPECT_NE(h, INVALID_HANDLE_VALUE) << c.what;
       CloseHandle(h);
     }
@@ -295,6 +308,7 @@ TEST_F(DownloadClient, FaultsEndTheTransferWithFalse) {
       EXPECT_EQ(FileBytes(local).size(), 0u);
     }
     EXPECT_EQ(client->State(), TFileDownLoadClient::Idle) << c.what;
+    EXPECT_EQ(client->GetLastFailure(), c.failure) << c.what;
   }
 }
 
@@ -307,6 +321,7 @@ TEST_F(DownloadClient, DroppedConnectionFailsPromptlyAndTheNextDownloadReconnect
   EXPECT_FALSE(Download("big", dir.File("big")));
   EXPECT_LT(Seconds(t0), 2.0);
   EXPECT_EQ(client->State(), TFileDownLoadClient::Idle);
+  EXPECT_EQ(client->GetLastFailure(), dfDropped);
 
   server.bendBlock = nullptr;
   fake->ClearRecords();
@@ -318,7 +333,7 @@ TEST_F(DownloadClient, DroppedConnectionFailsPromptlyAndTheNextDownloadReconnect
 TEST_F(DownloadClient, ServerThatStopsAnsweringFailsAfterTheStallLimit) {
   server.files["f"] = Pattern(50000);
   server.answerBlocks = 3;
-  client->SetStallLimit(300);
+  client->SetRateWindow(300);
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_FALSE(Download("f", dir.File("f")));
   const double took = Seconds(t0);
@@ -326,6 +341,30 @@ TEST_F(DownloadClient, ServerThatStopsAnsweringFailsAfterTheStallLimit) {
   EXPECT_LT(took, 2.0);
   EXPECT_EQ(Describe(fake->Sent()).back(), "CT");
   EXPECT_EQ(FileBytes(dir.File("f")).size(), 3u * 880u);  // what arrived stays on disk
+  EXPECT_EQ(client->GetLastFailure(), dfTooSlow);
+}
+
+TEST_F(DownloadClient, LimitsRefuseAnOversizedFileAtOnceAndEndALongCall) {
+  server.files["LastVer.txt"] = Pattern(5000);
+  client->SetLimits(4096, 0);
+  const std::string local = dir.File("temp.dat");
+  EXPECT_FALSE(Download("LastVer.txt", local));
+  EXPECT_EQ(client->GetLastFailure(), dfTooLarge);
+  // Not a block asked for, not a byte written.
+  EXPECT_EQ(Describe(fake->Sent()), (std::vector<std::string>{"FR:LastVer.txt", "CT"}));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "temp.dat"));
+  server.files["small"] = Pattern(4096);
+  EXPECT_TRUE(Download("small", local));
+  EXPECT_EQ(client->GetLastFailure(), dfNone);
+
+  // A call may not take longer than allowed, however lively the server looks.
+  server.files["f"] = Pattern(50000);
+  server.answerBlocks = 3;
+  client->SetLimits(0, 200);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Download("f", dir.File("f")));
+  EXPECT_LT(Seconds(t0), 2.0);
+  EXPECT_EQ(client->GetLastFailure(), dfTimeLimit);
 }
 
 TEST_F(DownloadClient, StopFromTheWindowCancels) {

@@ -127,7 +127,7 @@ int main() {
   int failures = 0;
   try {
     probe.client = new TFileDownLoadClient(&__GET_IOCP_CLIENT_CLASS);
-    if (stallMs) probe.client->SetStallLimit(stallMs);
+    if (stallMs) probe.client->SetRateWindow(stallMs);
     probe.client->SetServer(rest[0].c_str(), static_cast<uint16_t>(std::stoi(rest[1])));
     probe.client->SetOnProgress(EventThunk<&Probe::OnProgress>::Bind(&probe));
     for (size_t i = 2; i + 1 < rest.size(); i += 2) {

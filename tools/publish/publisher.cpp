@@ -216,8 +216,9 @@ Result Publish(const Options& options) {
       ++result.folders;
       continue;
     }
-    e.fmd5 = e.size == 0 ? kEmptyMd5 : FileMd5((root / e.hostPath).string());
-    if (e.fmd5.empty()) {
+    const std::optional<std::string> digest = FileMd5((root / e.hostPath).string());
+    e.fmd5 = e.size == 0 ? kEmptyMd5 : digest.value_or(std::string());
+    if (!digest || e.fmd5.empty()) {
       result.problems.push_back(e.hostPath + ": cannot be read");
       continue;
     }

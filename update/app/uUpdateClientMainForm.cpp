@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "uFileDigest.h"
 #include "uFileDownloadClient.h"
+#include "uInstaller.h"
 #include "uTxtTable.h"
 #include "uUpdateLogic.h"
 #include "uVersionFile.h"
@@ -52,16 +53,9 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-void RegisterFormClass(WNDPROC proc) {
+void InitCommonControlsOnce() {
   static bool done = false;
   if (done) return;
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   done = true;
@@ -70,25 +64,31 @@ void RegisterFormClass(WNDPROC proc) {
 }  // namespace
 
 TForm1::TForm1(TGetIOCPClientClass factory, const std::string& appDir) : appDirOverride_(appDir) {
-  RegisterFormClass(&WindowProc);
+  // Everything that can fail comes before the window: a window must never hold a
+  // pointer to an object that was never finished.
+  FDownloadClient = NewFileDownLoadClient(factory);
+  FDownloadClient->SetOnProgress(EventThunk<&TForm1::ShowDownloadProgress>::Bind(this));
+  InitCommonControlsOnce();
   RECT r{0, 0, kClientWidth, kClientHeight};
   // A fixed dialog frame with a caption and no title-bar buttons: the user leaves
-  // through Btn_Cancel.
+  // through Btn_Cancel (or Esc).
   const DWORD style = WS_POPUP | WS_CAPTION;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
-  hwnd_ = CreateWindowExW(exStyle, kWindowClass, W("自动升级").c_str(), style, kLeft + r.left, kTop + r.top,
-                          r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr),
-                          nullptr);
-  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  winapp::WindowClassOptions cls;
+  cls.background = GetSysColorBrush(COLOR_BTNFACE);
+  CreateBaseWindow(kWindowClass, cls, exStyle, W("自动升级").c_str(), style, kLeft + r.left, kTop + r.top,
+                   r.right - r.left, r.bottom - r.top, nullptr);
+  // Every wait of this thread (the downloads, the digests) serves the dialog's keys.
+  winapp::SetKeyboardDialog(Handle());
   CreateControls();
-  FormCreate(factory);
+  FormCreate();
 }
 
 TForm1::~TForm1() {
   FormDestroy();
-  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-  DestroyWindow(hwnd_);
+  winapp::SetKeyboardDialog(nullptr);
+  DestroyBaseWindow();
   if (font_) DeleteObject(font_);
   if (bannerFont_) DeleteObject(bannerFont_);
   if (image2Bitmap_) DeleteObject(image2Bitmap_);
@@ -102,13 +102,13 @@ void TForm1::CreateControls() {
   image2Bitmap_ = static_cast<HBITMAP>(LoadImageW(inst, MAKEINTRESOURCEW(IDB_IMAGE2), IMAGE_BITMAP, 0, 0, 0));
   glyph_ = static_cast<HBITMAP>(LoadImageW(inst, MAKEINTRESOURCEW(IDB_CANCEL_GLYPH), IMAGE_BITMAP, 0, 0, 0));
 
-  Image2 = MakeControl(hwnd_, L"STATIC", "", SS_BITMAP, 0, 1, 3, 115, 229, L"Image2", nullptr);
+  Image2 = MakeControl(Handle(), L"STATIC", "", SS_BITMAP, 0, 1, 3, 115, 229, L"Image2", nullptr);
   SendMessageW(Image2, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image2Bitmap_));
-  Panel1 = MakeControl(hwnd_, L"STATIC", "自动升级进行中，请稍候。。。", SS_CENTER | SS_CENTERIMAGE,
+  Panel1 = MakeControl(Handle(), L"STATIC", "自动升级进行中，请稍候。。。", SS_CENTER | SS_CENTERIMAGE,
                        WS_EX_STATICEDGE, 127, 7, 300, 33, L"Panel1", bannerFont_);
-  Memo1 = MakeControl(hwnd_, L"EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 128, 50, 300, 87,
+  Memo1 = MakeControl(Handle(), L"EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 128, 50, 300, 87,
                       L"Memo1", font_);
-  GroupBox1 = MakeControl(hwnd_, L"BUTTON", "", BS_GROUPBOX, 0, 128, 144, 301, 74, L"GroupBox1", font_);
+  GroupBox1 = MakeControl(Handle(), L"BUTTON", "", BS_GROUPBOX, 0, 128, 144, 301, 74, L"GroupBox1", font_);
   // The group box holds its five items: they are its children, placed relative to it.
   SetWindowSubclass(GroupBox1, &GroupBoxProc, 0, 0);
   L_NeedDowCount =
@@ -120,7 +120,7 @@ void TForm1::CreateControls() {
   L_SpeedCaption = MakeControl(GroupBox1, L"STATIC", "进度：", 0, 0, 8, 52, 40, 14, L"__L_Speed", font_);
   L_Speed = MakeControl(GroupBox1, L"STATIC", "0  KB/0  KB", 0, 0, 48, 52, 136, 14, L"L_Speed", font_);
   L_Tick = MakeControl(GroupBox1, L"STATIC", "已用时间：0秒", 0, 0, 189, 51, 108, 14, L"L_Tick", font_);
-  Btn_Cancel = MakeControl(hwnd_, L"BUTTON", "停止升级", BS_OWNERDRAW | WS_TABSTOP, 0, 315, 228, 111, 33,
+  Btn_Cancel = MakeControl(Handle(), L"BUTTON", "停止升级", BS_OWNERDRAW | WS_TABSTOP, 0, 315, 228, 111, 33,
                            L"Btn_Cancel", font_, kBtnCancelId);
 }
 
@@ -129,22 +129,22 @@ void TForm1::FixPaths() {
   FTempFile = FAppDir + "temp.dat";
 }
 
-void TForm1::FormCreate(TGetIOCPClientClass factory) {
+void TForm1::FormCreate() {
   std::wstring exe = winapp::ModuleFileName();
   const size_t dot = exe.find_last_of(L'.');
   const size_t slash = exe.find_last_of(L"\\/");
   if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) exe.erase(dot);
   iniPath_ = exe + L".ini";
   FixPaths();
+  FRun = std::make_unique<TUpdateRun>(*FDownloadClient.get(), static_cast<IUpdateRunSink&>(*this), FAppDir);
   if (GetFileAttributesW(iniPath_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   FExeName = ReadIni(iniPath_, L"ExeName", L"Halvo.exe");
   const std::string host = ReadIni(iniPath_, L"host", L"");
-  FDownloadClient = NewFileDownLoadClient(factory);
-  FDownloadClient->SetOnProgress(EventThunk<&TForm1::ShowDownloadProgress>::Bind(this));
   FDownloadClient->SetServer(host.c_str(), kServerPort);
 }
 
 void TForm1::FormDestroy() {
+  FRun.reset();  // it uses the client
   FDownloadClient.Reset();
   if (!FTempFile.empty()) ForceDeleteFile(FTempFile);
 }
@@ -152,174 +152,69 @@ void TForm1::FormDestroy() {
 bool TForm1::CheckForNewVersion() {
   if (GetFileAttributesW(iniPath_.c_str()) == INVALID_FILE_ATTRIBUTES || !FDownloadClient) return false;
   if (ReadIni(iniPath_, L"host", L"").empty()) return false;
-  SetText(L_FileName, "正在获得版本信息..", true);
-  if (!FDownloadClient->DownloadFile("LastVer.txt", FTempFile.c_str())) {
-    AppendLog("获取版本信息失败..");
-    return false;
-  }
-  if (IsRemoteVersionNewer(FTempFile)) return true;
-  AppendLog("没有发现新版本");
-  return false;
+  const TUpdateRun::Check check = FRun->CheckForNewVersion();
+  // A check that could not be made is no update done: the process says so.
+  if (check == TUpdateRun::Check::kFailed) exitCode_ = 1;
+  return check == TUpdateRun::Check::kNewer;
 }
 
 bool TForm1::IsRemoteVersionNewer(const std::string& path) {
-  if (!winapp::FileExists(path)) return true;
-  FRemoteVersion = version::ReadVersionFile(path);
-  const int32_t local = version::ReadVersionFile(FAppDir + "lastVer.txt");
-  return local < FRemoteVersion;
+  return FRun->IsRemoteVersionNewer(path);
 }
 
 void TForm1::SaveLocalVersion(int32_t version) {
-  version::WriteVersionFile(FAppDir + "lastver.txt", version);
+  std::string why;
+  if (!install::WriteInstalledVersion(FAppDir, version, &why)) AppendLog(">>版本写入失败（" + why + "）");
 }
 
 bool TForm1::ForceDeleteFile(const std::string& path) {
-  const std::wstring w = W(path);
-  const DWORD attrs = GetFileAttributesW(w.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES) return true;
-  SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (DeleteFileW(w.c_str())) return true;
-  SetFileAttributesW(w.c_str(), attrs);
-  return false;
-}
-
-bool TForm1::ReplaceInstalledFile(const std::string& path) {
-  // A rename over the old file: at every moment the path holds the old file or the
-  // new one, never nothing and never a part.
-  const std::wstring target = W(path);
-  const DWORD attrs = GetFileAttributesW(target.c_str());
-  if (attrs != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (MoveFileExW(W(FTempFile).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
-  if (attrs != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(target.c_str(), attrs);
-  return false;
-}
-
-void TForm1::FailRun(const std::string& logLine) {
-  AppendLog(logLine);
-  Close();
+  return winapp::ForceDeleteFile(path);
 }
 
 void TForm1::RunUpdate() {
   running_ = true;
   FStartTick = GetTickCount();
   FixPaths();
-  try {
-    if (!FDownloadClient->DownloadFile("Versions.txt", FTempFile.c_str())) {
-      if (!IsClosed()) {
-        MessageBoxW(hwnd_, W("下载版本信息失败..").c_str(), winapp::ProgramName().c_str(),
-                    MB_OK | MB_ICONINFORMATION);
-      }
-      running_ = false;
-      return;
-    }
-    TTxtTable manifest;
-    try {
-      manifest.LoadFromFile(FTempFile);
-    } catch (const TTxtTableError&) {
-      // An empty or unreadable manifest: said plainly, and the dialog stays open.
-      AppendLog("版本信息为空或无法读取..");
-      MessageBoxW(hwnd_, W("版本信息为空或无法读取..").c_str(), winapp::ProgramName().c_str(),
-                  MB_OK | MB_ICONINFORMATION);
-      running_ = false;
-      return;
-    }
-    AppendLog("下载版本信息成功");
-    AppendLog(">>启动待升级文件分析");
-
-    // Every row must stay inside the installation before anything is touched.
-    for (manifest.First(); !manifest.Eof(); manifest.Next()) {
-      const std::string name = manifest.GetValue(1);
-      if (name.empty() && manifest.GetValue(2).empty()) continue;  // the folder itself
-      const std::string problem = updatelogic::ManifestNameProblem(name);
-      if (!problem.empty()) {
-        FailRun(">>版本信息中的路径无效：" + name + "（" + problem + "）");
-        running_ = false;
-        return;
-      }
-    }
-
-    TTxtTable downloads;
-    downloads.FieldNames = {"fPath", "fFileName", "fmd5"};
-    for (manifest.First(); !manifest.Eof(); manifest.Next()) {
-      const std::string name = manifest.GetValue(1);
-      const std::string md5 = manifest.GetValue(2);
-      const std::string path = FAppDir + name;
-      if (md5.empty()) {
-        if (name.empty() || winapp::FolderExists(path)) continue;
-        const bool made = CreateDirectoryW(W(path).c_str(), nullptr) != FALSE;
-        AppendLog(">>创建目录 " + name);
-        if (!made) {
-          FailRun(">>创建目录失败：" + name);
-          running_ = false;
-          return;
-        }
-      } else if (FileMd5(path) != md5) {
-        downloads.Append();
-        for (int i = 0; i < 3; ++i) downloads.SetValue(i, manifest.GetValue(i));
-      }
-    }
-
-    FFileCount = downloads.RecordCount();
-    FCurrentFile = 0;
-    char line[96];
-    std::snprintf(line, sizeof line, ">>分析成功，有%d个文件需要更新", FFileCount);
-    AppendLog(line);
-
-    bool ok = true;
-    for (downloads.First(); !downloads.Eof(); downloads.Next()) {
-      const std::string remote = downloads.GetValue(1);
-      const std::string path = FAppDir + remote;
-      const std::string name = updatelogic::DisplayName(remote);
-      SetText(L_FileName, name, true);
-      // Asked to stop: before anything of this file is touched.
-      if (FCancelled) {
-        FDownloadClient->Stop();
-        running_ = false;
-        return;
-      }
-      AppendLog(">>下载文件：" + name);
-      SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
-      shownPercent_ = 0;
-      ++FCurrentFile;
-      std::snprintf(line, sizeof line, "第%d个/共%d个", FCurrentFile, FFileCount);
-      SetText(L_NeedDowCount, line, true);
-      if (!FDownloadClient->DownloadFile(remote.c_str(), FTempFile.c_str())) {
-        ok = false;
-        break;
-      }
-      // The installed copy is replaced only by a complete file that is the one the
-      // manifest lists.
-      if (!updatelogic::DigestMatches(FileMd5(FTempFile), downloads.GetValue(2))) {
-        AppendLog(">>文件校验失败：" + name);
-        ok = false;
-        break;
-      }
-      if (!ReplaceInstalledFile(path)) {
-        AppendLog(">>文件替换失败：" + name);
-        ok = false;
-        break;
-      }
-      if (!ProcessMessages()) {
-        ok = false;  // the dialog was closed between two files
-        break;
-      }
-    }
-    if (ok && !FCancelled) {
-      SaveLocalVersion(FRemoteVersion);
-      ForceDeleteFile(FTempFile);
-      AppendLog(">>>>升级完成");
-    }
-  } catch (const std::exception& e) {
-    AppendLog(std::string(">>升级失败：") + e.what());
-  }
+  const TUpdateRun::Outcome outcome = FRun->Run();
   running_ = false;
-  Close();
+  switch (outcome) {
+    case TUpdateRun::Outcome::kComplete:
+      exitCode_ = 0;
+      Close();
+      break;
+    case TUpdateRun::Outcome::kFailed:
+      exitCode_ = 1;
+      Close();
+      break;
+    case TUpdateRun::Outcome::kCancelled:
+      exitCode_ = 2;
+      Close();
+      break;
+    case TUpdateRun::Outcome::kNoManifest:
+      // The dialog stays open with its log until the user leaves with Btn_Cancel.
+      exitCode_ = 1;
+      break;
+  }
+}
+
+void TForm1::ShowFile(const std::string& name, int number, int count) {
+  FCurrentFile = number;
+  FFileCount = count;
+  SetText(L_FileName, name, true);
+  SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
+  shownPercent_ = 0;
+  char line[96];
+  std::snprintf(line, sizeof line, "第%d个/共%d个", number, count);
+  SetText(L_NeedDowCount, line, true);
+}
+
+void TForm1::Box(const std::string& text) {
+  if (IsClosed()) return;
+  MessageBoxW(Handle(), W(text).c_str(), winapp::ProgramName().c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 bool TForm1::ProcessMessages() {
-  return winapp::ServePendingMessages(hwnd_) && !IsClosed();
+  return winapp::ServePendingMessages(Handle()) && !IsClosed();
 }
 
 void TForm1::ShowDownloadProgress(int32_t total, int32_t received) {
@@ -352,8 +247,12 @@ void TForm1::ShowDownloadProgress(int32_t total, int32_t received) {
 }
 
 void TForm1::Btn_CancelClick() {
-  if (FDownloadClient) FDownloadClient->Stop();
   FCancelled = true;
+  if (FRun) FRun->Cancel();
+  if (FDownloadClient) FDownloadClient->Stop();
+  // A cancel after the run has ended (the dialog left open after a manifest failure)
+  // keeps the run's outcome.
+  if (running_) exitCode_ = 2;
   Close();
 }
 
@@ -366,20 +265,20 @@ void TForm1::StartTargetProgram() {
 }
 
 void TForm1::ShowAndStartTimer() {
-  ShowWindow(hwnd_, SW_SHOWNORMAL);
-  UpdateWindow(hwnd_);
-  SetTimer(hwnd_, kTimer1, 200, nullptr);
+  ShowWindow(Handle(), SW_SHOWNORMAL);
+  UpdateWindow(Handle());
+  SetTimer(Handle(), kTimer1, 200, nullptr);
 }
 
 void TForm1::Close() {
   if (closed_) return;
   closed_ = true;
-  ShowWindow(hwnd_, SW_HIDE);
+  ShowWindow(Handle(), SW_HIDE);
   PostQuitMessage(0);
 }
 
 void TForm1::Timer1Timer() {
-  KillTimer(hwnd_, kTimer1);
+  KillTimer(Handle(), kTimer1);
   RunUpdate();
 }
 
@@ -428,17 +327,6 @@ void TForm1::DrawCancelButton(const DRAWITEMSTRUCT& item) {
   }
 }
 
-LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  try {
-    return self->HandleMessage(msg, wp, lp);
-  } catch (...) {
-    // Nothing crosses the window procedure; the run's own handler reports its errors.
-    return 0;
-  }
-}
-
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_TIMER:
@@ -449,6 +337,11 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_COMMAND:
       if (LOWORD(wp) == kBtnCancelId && HIWORD(wp) == BN_CLICKED) {
+        Btn_CancelClick();
+        return 0;
+      }
+      // The dialog's keys: Esc stops, as does Enter on the stop button.
+      if (LOWORD(wp) == IDCANCEL || (LOWORD(wp) == IDOK && GetFocus() == Btn_Cancel)) {
         Btn_CancelClick();
         return 0;
       }
@@ -482,5 +375,5 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     default: break;
   }
-  return DefWindowProcW(hwnd_, msg, wp, lp);
+  return DefaultMessage(msg, wp, lp);
 }

@@ -1,6 +1,6 @@
-// The updater's dialog "自动升级" and the update run it carries out: version check,
-// manifest, analysis, downloads with progress and cancel, recording the version, and
-// starting the target program again.
+// The updater's dialog "自动升级": it shows the update run (uUpdateRun.h) that it
+// carries out, with progress and cancel, and starts the target program again at the
+// end. It is the run's sink: the log, the labels, the boxes, the served messages.
 #pragma once
 
 #include <windows.h>
@@ -8,21 +8,22 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "uFileTrans_Intf.h"
 #include "uIOCP_Intf.h"
+#include "uUpdateRun.h"
+#include "win/base_window.h"
 #include "win/com_ptr.h"
 
-class TForm1 {
+class TForm1 : public winapp::BaseWindow, private IUpdateRunSink {
  public:
-  // Creates the dialog hidden and runs the creation handler. `factory` gives the
+  // Makes the download client (throwing when the transport gives none), then the
+  // dialog, hidden: nothing that can throw comes after the window. `factory` gives the
   // download client its transport; `appDir` (GBK, with a trailing backslash) replaces
   // the program's own folder, for tests.
   explicit TForm1(TGetIOCPClientClass factory, const std::string& appDir = std::string());
-  ~TForm1();
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
-
-  HWND Handle() const { return hwnd_; }
+  ~TForm1() override;
 
   bool CheckForNewVersion();
   bool IsRemoteVersionNewer(const std::string& path);
@@ -40,7 +41,10 @@ class TForm1 {
   bool IsClosed() const { return closed_; }
 
   const std::string& ExeName() const { return FExeName; }
-  int32_t RemoteVersion() const { return FRemoteVersion; }
+  int32_t RemoteVersion() const { return FRun ? FRun->RemoteVersion() : 0; }
+  // What the process ends with: 0 after a complete update (or nothing to do), 1 after
+  // a failed one, 2 after a cancelled one.
+  int ExitCode() const { return exitCode_; }
   // The texts of the controls, as GBK, for tests.
   std::string ControlText(HWND control) const;
   HWND Memo() const { return Memo1; }
@@ -50,24 +54,27 @@ class TForm1 {
   void SetStartTick(uint32_t tick) { FStartTick = tick; }
 
  private:
-  void FormCreate(TGetIOCPClientClass factory);
+  void FormCreate();
   void FormDestroy();
   void Timer1Timer();
   void CreateControls();
   void FixPaths();
   void AppendLog(const std::string& line);
   void SetText(HWND control, const std::string& gbk, bool repaint);
-  // Ends a run that cannot go on: logs why, records nothing and closes the dialog.
-  void FailRun(const std::string& logLine);
-  bool ReplaceInstalledFile(const std::string& path);
   // Serves pending window messages; false once the message loop is to end.
   bool ProcessMessages();
   void DrawCancelButton(const DRAWITEMSTRUCT& item);
+  void Box(const std::string& text);
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  // IUpdateRunSink
+  void Log(const std::string& line) override { AppendLog(line); }
+  void ShowStatus(const std::string& text) override { SetText(L_FileName, text, true); }
+  void ShowFile(const std::string& name, int number, int count) override;
+  bool KeepGoing() override { return ProcessMessages() && !FCancelled; }
+  void Tell(const std::string& text) override { Box(text); }
 
-  HWND hwnd_ = nullptr;
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
   HWND Image2 = nullptr;
   HWND Panel1 = nullptr;
   HWND Memo1 = nullptr;
@@ -85,10 +92,10 @@ class TForm1 {
   HBITMAP glyph_ = nullptr;
 
   ComPtr<IFileDownLoadClient> FDownloadClient;
+  std::unique_ptr<TUpdateRun> FRun;
   bool FCancelled = false;
   int32_t FCurrentFile = 0;
   int32_t FFileCount = 0;
-  int32_t FRemoteVersion = 0;
   uint32_t FStartTick = 0;
   std::string FAppDir;
   std::string FTempFile;
@@ -103,4 +110,5 @@ class TForm1 {
   std::string shownTick_;
   DWORD lastRepaint_ = 0;
   bool running_ = false;
+  int exitCode_ = 0;
 };

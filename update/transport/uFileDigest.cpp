@@ -2,6 +2,7 @@
 
 #include <gcrypt.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -13,6 +14,8 @@ namespace {
 constexpr int64_t kSkippedHead = 4048;
 // Reads past the first block may be any size: only the byte positions matter.
 constexpr size_t kReadChunk = 256 * 1024;
+// How often a long digest asks whether to go on.
+constexpr int64_t kAskEvery = 4 * 1024 * 1024;
 
 void InitGcrypt() {
   static std::once_flag once;
@@ -59,37 +62,41 @@ std::string Md5OfBytes(const void* data, size_t len) {
   return md5.Finish();
 }
 
-std::string FileMd5(const std::string& path) {
-  int64_t size;
-  {
-    io::InputFile probe = io::InputFile::Open(path);
-    if (!probe.IsOpen()) return std::string();
-    size = probe.Size();
-  }
-  if (size <= 0) return std::string();
-
+std::optional<std::string> FileMd5(const std::string& path, const std::function<bool()>& keepGoing) {
   io::InputFile file = io::InputFile::Open(path);
-  if (!file.IsOpen()) return std::string();
-  std::vector<unsigned char> buffer(kReadChunk);
-
-  const int64_t first = file.Read(buffer.data(), static_cast<size_t>(kSkippedHead));
-  if (first <= 0) return std::string();
+  if (!file.IsOpen()) return std::nullopt;
+  // The size when first opened: bytes added later are never fed.
+  const int64_t size = file.Size();
+  if (size < 0) return std::nullopt;
+  if (size == 0) return std::string();
 
   Md5Context md5;
-  if (!md5.handle) return std::string();
+  if (!md5.handle) return std::nullopt;
+  std::vector<unsigned char> buffer(kReadChunk);
+  const int64_t firstWanted = std::min(size, kSkippedHead);
+  int64_t position = 0;
+  while (position < firstWanted) {
+    const int64_t n = file.Read(buffer.data() + position, static_cast<size_t>(firstWanted - position));
+    if (n <= 0) return std::nullopt;
+    position += n;
+  }
   if (size <= kSkippedHead) {
-    // A small file is digested whole, but never past the size it had when measured.
-    md5.Feed(buffer.data(), static_cast<size_t>(std::min(first, size)));
+    // A small file is digested whole.
+    md5.Feed(buffer.data(), static_cast<size_t>(size));
     return md5.Finish();
   }
-
-  int64_t position = first;
+  int64_t sinceAsked = 0;
   while (position < size) {
-    const int64_t n = file.Read(buffer.data(), buffer.size());
-    if (n <= 0) break;  // a failed or short read ends the feeding
-    const int64_t take = std::min(n, size - position);
-    md5.Feed(buffer.data(), static_cast<size_t>(take));
+    const int64_t n =
+        file.Read(buffer.data(), static_cast<size_t>(std::min<int64_t>(kReadChunk, size - position)));
+    if (n <= 0) return std::nullopt;  // a failed or short read: no digest of a part
+    md5.Feed(buffer.data(), static_cast<size_t>(n));
     position += n;
+    sinceAsked += n;
+    if (keepGoing && sinceAsked >= kAskEvery) {
+      sinceAsked = 0;
+      if (!keepGoing()) return std::nullopt;
+    }
   }
   return md5.Finish();
 }

@@ -24,7 +24,9 @@ void RegisterWindowClass(WNDPROC proc) {
 }
 
 // Waits up to 1 ms, waking at once when a window message arrives.
-void WaitAMoment() { MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
+void WaitAMoment() {
+  MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
 
 }  // namespace
 
@@ -33,13 +35,11 @@ TFileDownLoadClient::TFileDownLoadClient(TGetIOCPClientClass factory) {
   const HRESULT hr = factory ? factory(&transport) : E_POINTER;
   if (FAILED(hr) || transport == nullptr) {
     if (transport) transport->Release();
-    throw TransportError("the transport library gave no connection object (result 0x" +
-                         [](HRESULT v) {
-                           char buf[16];
-                           wsprintfA(buf, "%08lX", static_cast<unsigned long>(v));
-                           return std::string(buf);
-                         }(hr) +
-                         ")");
+    throw TransportError("the transport library gave no connection object (result 0x" + [](HRESULT v) {
+      char buf[16];
+      wsprintfA(buf, "%08lX", static_cast<unsigned long>(v));
+      return std::string(buf);
+    }(hr) + ")");
   }
   FTransport = ComPtr<IIOCPClient>(transport);
 
@@ -75,7 +75,9 @@ HRESULT __stdcall TFileDownLoadClient::QueryInterface(REFIID riid, void** object
   return E_NOINTERFACE;
 }
 
-ULONG __stdcall TFileDownLoadClient::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+ULONG __stdcall TFileDownLoadClient::AddRef() {
+  return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
 
 ULONG __stdcall TFileDownLoadClient::Release() {
   const LONG left = InterlockedDecrement(&refs_);
@@ -83,7 +85,9 @@ ULONG __stdcall TFileDownLoadClient::Release() {
   return static_cast<ULONG>(left);
 }
 
-BOOL __stdcall TFileDownLoadClient::GetConnected() { return FTransport->IsConnected(); }
+BOOL __stdcall TFileDownLoadClient::GetConnected() {
+  return FTransport->IsConnected();
+}
 
 void __stdcall TFileDownLoadClient::SetConnected(BOOL value) {
   if (value) {
@@ -95,10 +99,18 @@ void __stdcall TFileDownLoadClient::SetConnected(BOOL value) {
   }
 }
 
-TProgressEvent __stdcall TFileDownLoadClient::GetOnProgress() { return FOnProgress; }
-void __stdcall TFileDownLoadClient::SetOnProgress(TProgressEvent handler) { FOnProgress = handler; }
-TCompleteEvent __stdcall TFileDownLoadClient::GetOnComplete() { return FOnComplete; }
-void __stdcall TFileDownLoadClient::SetOnComplete(TCompleteEvent handler) { FOnComplete = handler; }
+TProgressEvent __stdcall TFileDownLoadClient::GetOnProgress() {
+  return FOnProgress;
+}
+void __stdcall TFileDownLoadClient::SetOnProgress(TProgressEvent handler) {
+  FOnProgress = handler;
+}
+TCompleteEvent __stdcall TFileDownLoadClient::GetOnComplete() {
+  return FOnComplete;
+}
+void __stdcall TFileDownLoadClient::SetOnComplete(TCompleteEvent handler) {
+  FOnComplete = handler;
+}
 
 void __stdcall TFileDownLoadClient::SetServer(const char* Host, uint16_t Port) {
   FHost = Host ? Host : "";
@@ -131,27 +143,36 @@ BOOL __stdcall TFileDownLoadClient::DownloadFile(const char* RemotePath, const c
   AddRef();
 
   FResult = false;
+  failure_ = dfNone;
   if (FState != Idle) Stop();
+  failure_ = dfNone;
+  const DWORD callStart = GetTickCount();
   if (!FTransport->IsConnected()) {
     FTransport->SetHost(FHost.c_str());
     FTransport->SetPort(FPort);
     Connect();
   }
-  if (!FTransport->IsConnected()) return FALSE;
+  if (!FTransport->IsConnected()) {
+    failure_ = dfNoConnection;
+    return FALSE;
+  }
 
   const uint32_t myTransfer = ++transferId_;
   FLocalPath = LocalPath ? LocalPath : "";
   FFileSize = 0;
+  FReceived = 0;
   FState = Requested;  // before the request: a fast reply must find it
   ++unansweredRequests_;
-  lastActivity_ = GetTickCount();
+  transferStart_ = GetTickCount();
+  rateSamples_.clear();
+  rateSamples_.emplace_back(transferStart_, 0);
   const auto request = filetrans::EncodeFileRequest(RemotePath ? RemotePath : "");
   Send(request.data(), request.size());
 
   while (FState != Idle && transferId_ == myTransfer) {
     WaitAMoment();
     if (!winapp::ServePendingMessages()) {
-      if (FState != Idle && transferId_ == myTransfer) Stop();
+      if (FState != Idle && transferId_ == myTransfer) Fail(true, dfStopped);
       break;
     }
     DrainInbox();
@@ -162,31 +183,58 @@ BOOL __stdcall TFileDownLoadClient::DownloadFile(const char* RemotePath, const c
       FTransport->SetActive(FALSE);
       CloseLocalFile();
       FState = Idle;
+      failure_ = dfStopped;
       break;
     }
     if (!FTransport->IsConnected()) {
       // Everything the connection delivered is in the inbox by now.
       DrainInbox();
-      if (FState != Idle && transferId_ == myTransfer) Fail(false);
+      if (FState != Idle && transferId_ == myTransfer) Fail(false, dfDropped);
       break;
     }
-    if (GetTickCount() - lastActivity_ >= stallLimitMs_) {
-      Fail(true);
+    const DWORD now = GetTickCount();
+    if (maxCallMs_ != 0 && now - callStart >= maxCallMs_) {
+      Fail(true, dfTimeLimit);
+      break;
+    }
+    if (TooSlow(now)) {
+      Fail(true, dfTooSlow);
       break;
     }
   }
+  if (transferId_ != myTransfer && failure_ == dfNone) failure_ = dfStopped;
   return FResult && transferId_ == myTransfer ? TRUE : FALSE;
 }
 
-void __stdcall TFileDownLoadClient::Stop() { Fail(true); }
+bool TFileDownLoadClient::TooSlow(DWORD now) {
+  if (rateSamples_.empty() || now - rateSamples_.back().first >= rateWindowMs_ / 10) {
+    rateSamples_.emplace_back(now, FReceived);
+  }
+  // The oldest sample kept is the newest one at least a window old.
+  while (rateSamples_.size() >= 2 && now - rateSamples_[1].first >= rateWindowMs_) rateSamples_.pop_front();
+  if (now - transferStart_ < rateWindowMs_) return false;  // a window has not passed yet
+  const int64_t got = static_cast<int64_t>(FReceived) - rateSamples_.front().second;
+  const int64_t needed = kMinBytesPerSecond * static_cast<int64_t>(now - rateSamples_.front().first) / 1000;
+  return got < needed;
+}
 
-void TFileDownLoadClient::Fail(bool sendCancel) {
+void __stdcall TFileDownLoadClient::Stop() {
+  Fail(true, dfStopped);
+}
+
+void __stdcall TFileDownLoadClient::SetLimits(int32_t MaxFileBytes, uint32_t MaxCallMs) {
+  maxFileBytes_ = MaxFileBytes > 0 ? MaxFileBytes : 0;
+  maxCallMs_ = MaxCallMs;
+}
+
+void TFileDownLoadClient::Fail(bool sendCancel, TDownloadFailure why) {
   if (sendCancel && FTransport->IsConnected()) {
     const auto cancel = filetrans::EncodeSignal(filetrans::kCancelTransfer);
     Send(cancel.data(), cancel.size());
   }
   CloseLocalFile();
   FResult = false;
+  if (FState != Idle || failure_ == dfNone) failure_ = why;
   FState = Idle;
 }
 
@@ -201,8 +249,8 @@ void TFileDownLoadClient::CloseLocalFile() {
 bool TFileDownLoadClient::FlushLocalFile() {
   if (pendingWrite_.empty() || FLocalFile == INVALID_HANDLE_VALUE) return true;
   DWORD written = 0;
-  const bool ok = WriteFile(FLocalFile, pendingWrite_.data(), static_cast<DWORD>(pendingWrite_.size()), &written,
-                            nullptr) &&
+  const bool ok = WriteFile(FLocalFile, pendingWrite_.data(), static_cast<DWORD>(pendingWrite_.size()),
+                            &written, nullptr) &&
                   written == pendingWrite_.size();
   pendingWrite_.clear();
   return ok;
@@ -248,7 +296,13 @@ void TFileDownLoadClient::DrainInbox() {
       message = std::move(inbox_.front());
       inbox_.pop_front();
     }
-    HandleMessage(message);
+    try {
+      HandleMessage(message);
+    } catch (...) {
+      // Out of memory, or a progress handler that failed: the transfer ends here,
+      // and nothing leaves this path (it runs inside window procedures).
+      if (FState != Idle) Fail(true, dfWriteFailed);
+    }
   }
 }
 
@@ -266,21 +320,28 @@ void TFileDownLoadClient::HandleFileInfo(const uint8_t* data, size_t len) {
   if (unansweredRequests_ > 0) --unansweredRequests_;
   // The answer to an abandoned request, or one nobody asked for: never touch a file.
   if (unansweredRequests_ != 0 || FState != Requested) return;
-  lastActivity_ = GetTickCount();
 
   if (info.Missing != 0) {
-    ShowMissingFile();
+    failure_ = dfMissing;
     FState = Idle;
+    ShowMissingFile();
     return;
   }
   if (info.FileSize < 0) {
-    Fail(true);
+    Fail(true, dfBadData);
+    return;
+  }
+  if (maxFileBytes_ != 0 && info.FileSize > maxFileBytes_) {
+    // Refused before anything is written or requested: a server that announces more
+    // than such a file can hold is not to be waited for.
+    Fail(true, dfTooLarge);
     return;
   }
   const std::wstring path = gbk::ToWide(FLocalPath);
-  FLocalFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  FLocalFile =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (FLocalFile == INVALID_HANDLE_VALUE) {
-    Fail(true);
+    Fail(true, dfWriteFailed);
     return;
   }
   FState = Receiving;
@@ -308,17 +369,16 @@ void TFileDownLoadClient::HandleFileBlock(const uint8_t* data, size_t len) {
   filetrans::TFileBlock& block = blockBuffer_;
   if (!filetrans::DecodeFileBlock(data, len, block)) return;
   if (FState != Receiving) return;  // after Stop or after the last block: never written
-  lastActivity_ = GetTickCount();
 
   if (!filetrans::BlockDataLenValid(block) || block.DataLen > FFileSize - FReceived) {
-    Fail(true);
+    Fail(true, dfBadData);
     return;
   }
   // Blocks are gathered and written 64 KiB at a time: one write call per 880-byte
   // block costs more than the transfer itself.
   pendingWrite_.insert(pendingWrite_.end(), block.Data, block.Data + block.DataLen);
   if (pendingWrite_.size() >= kWriteChunk && !FlushLocalFile()) {
-    Fail(true);
+    Fail(true, dfWriteFailed);
     return;
   }
   FReceived += block.DataLen;
@@ -337,13 +397,14 @@ void TFileDownLoadClient::Complete() {
   const bool closed = FLocalFile == INVALID_HANDLE_VALUE || CloseHandle(FLocalFile);
   FLocalFile = INVALID_HANDLE_VALUE;
   if (!flushed || !closed) {
-    Fail(true);
+    Fail(true, dfWriteFailed);
     return;
   }
   const auto done = filetrans::EncodeSignal(filetrans::kTransferDone);
   Send(done.data(), done.size());
   if (FOnComplete.Code) FOnComplete.Code(FOnComplete.Data, FLocalPath.c_str());
   FResult = true;
+  failure_ = dfNone;
   FState = Idle;
 }
 

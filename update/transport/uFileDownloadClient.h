@@ -51,12 +51,16 @@ class TFileDownLoadClient final : public IFileDownLoadClient {
   void __stdcall SetServer(const char* Host, uint16_t Port) override;
   BOOL __stdcall DownloadFile(const char* RemotePath, const char* LocalPath) override;
   void __stdcall Stop() override;
+  void __stdcall SetLimits(int32_t MaxFileBytes, uint32_t MaxCallMs) override;
+  int32_t __stdcall GetLastFailure() override { return failure_; }
 
-  // How long a transfer may go without any message from the server before it fails.
-  static constexpr DWORD kDefaultStallLimitMs = 30000;
+  // A transfer fails when, over the last rate window, it got less than 1 KiB for each
+  // second of the window: a silent server, or one that drips a byte now and then.
+  static constexpr DWORD kDefaultRateWindowMs = 30000;
+  static constexpr int64_t kMinBytesPerSecond = 1024;
   // How long a connect may take.
   static constexpr DWORD kConnectWaitMs = 5000;
-  void SetStallLimit(DWORD ms) { stallLimitMs_ = ms; }
+  void SetRateWindow(DWORD ms) { rateWindowMs_ = ms; }
   TState State() const { return FState; }
 
  private:
@@ -75,7 +79,9 @@ class TFileDownLoadClient final : public IFileDownLoadClient {
   void Complete();
   // Ends the transfer under way without success: CancelTransfer (if asked and the
   // connection is up), local file closed, state Idle, result false.
-  void Fail(bool sendCancel);
+  void Fail(bool sendCancel, TDownloadFailure why);
+  // Whether the transfer has fallen under the rate over the last window.
+  bool TooSlow(DWORD now);
   void CloseLocalFile();
   // Writes the gathered blocks; false when the write failed.
   bool FlushLocalFile();
@@ -98,8 +104,14 @@ class TFileDownLoadClient final : public IFileDownLoadClient {
 
   LONG refs_ = 1;
   HWND window_ = nullptr;
-  DWORD stallLimitMs_ = kDefaultStallLimitMs;
-  DWORD lastActivity_ = 0;
+  DWORD rateWindowMs_ = kDefaultRateWindowMs;
+  // What the current transfer had received when, sampled at most every tenth of the
+  // window; the oldest is the window's start.
+  std::deque<std::pair<DWORD, int32_t>> rateSamples_;
+  DWORD transferStart_ = 0;
+  int32_t maxFileBytes_ = 0;
+  uint32_t maxCallMs_ = 0;
+  TDownloadFailure failure_ = dfNone;
   // Every FileRequest gets exactly one FileInfo, in order; a FileInfo that arrives
   // while later requests are still unanswered belongs to an abandoned request.
   int32_t unansweredRequests_ = 0;

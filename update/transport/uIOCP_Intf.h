@@ -9,8 +9,8 @@
 // gets each message from the server whole, on the client's receive thread.
 #pragma once
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 #include <cstdint>
 
@@ -22,7 +22,8 @@ typedef void(__stdcall* TIOCPReceiveProc)(void* context, const uint8_t* data, in
 typedef void(__stdcall* TIOCPDisconnectProc)(void* context);
 
 // {6E1B7C2A-4D0F-4C7B-9A41-2B5D8F3E9C10}
-inline const GUID IID_IIOCPClient = {0x6e1b7c2a, 0x4d0f, 0x4c7b, {0x9a, 0x41, 0x2b, 0x5d, 0x8f, 0x3e, 0x9c, 0x10}};
+inline const GUID IID_IIOCPClient = {
+    0x6e1b7c2a, 0x4d0f, 0x4c7b, {0x9a, 0x41, 0x2b, 0x5d, 0x8f, 0x3e, 0x9c, 0x10}};
 
 struct IIOCPClient : public IUnknown {
   // 1. True while the connection is up; false again once the peer closed it or it broke.
