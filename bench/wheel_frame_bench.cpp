@@ -14,42 +14,20 @@
 
 #include "uWheelFrame.h"
 #include "win/gbk_text.h"
+#include "win/gdi_owner.h"
 #include "win/module_path.h"
 
 namespace {
 
-struct Canvas {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ old = nullptr;
-  uint32_t* bits = nullptr;
-  Canvas(int w, int h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* p = nullptr;
-    bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-    bits = static_cast<uint32_t*>(p);
-    dc = CreateCompatibleDC(nullptr);
-    old = SelectObject(dc, bitmap);
-  }
-  ~Canvas() {
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-  }
-};
+using Canvas = winapp::DibCanvas;
 
 int MaxChannelDifference(const Canvas& a, const Canvas& b, int w, int h) {
   GdiFlush();
   int worst = 0;
   for (size_t i = 0; i < static_cast<size_t>(w) * static_cast<size_t>(h); ++i) {
     for (int shift : {0, 8, 16}) {
-      const int d = std::abs(static_cast<int>((a.bits[i] >> shift) & 0xFF) -
-                             static_cast<int>((b.bits[i] >> shift) & 0xFF));
+      const int d = std::abs(static_cast<int>((a.Bits()[i] >> shift) & 0xFF) -
+                             static_cast<int>((b.Bits()[i] >> shift) & 0xFF));
       worst = std::max(worst, d);
     }
   }
@@ -92,8 +70,8 @@ int main(int argc, char** argv) {
 
     int worst = 0;
     for (int angle = 0; angle < 360; angle += 5) {
-      ComposeWheelFrame(direct.dc, w, h, pictures, angle);
-      composer.Compose(ours.dc, angle);
+      ComposeWheelFrame(direct.dc(), w, h, pictures, angle);
+      composer.Compose(ours.dc(), angle);
       worst = std::max(worst, MaxChannelDifference(direct, ours, w, h));
     }
 
@@ -101,10 +79,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < frames; ++i) {
       const int angle = (i * 15) % 360 + 15;
       auto a = std::chrono::steady_clock::now();
-      ComposeWheelFrame(direct.dc, w, h, pictures, angle);
+      ComposeWheelFrame(direct.dc(), w, h, pictures, angle);
       GdiFlush();
       auto b = std::chrono::steady_clock::now();
-      composer.Compose(ours.dc, angle);
+      composer.Compose(ours.dc(), angle);
       GdiFlush();
       auto c = std::chrono::steady_clock::now();
       directMs.push_back(std::chrono::duration<double, std::milli>(b - a).count());

@@ -17,11 +17,15 @@ HWND CreateControl(HWND parent, const ControlSpec& s) {
   return c;
 }
 
-std::string ControlText(HWND control) {
-  const int n = GetWindowTextLengthW(control);
+std::wstring WindowTextW(HWND window) {
+  const int n = GetWindowTextLengthW(window);
   std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), n + 1)));
-  return gbk::FromWide(text);
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), n + 1)));
+  return text;
+}
+
+std::string ControlText(HWND control) {
+  return gbk::FromWide(WindowTextW(control));
 }
 
 void SetControlText(HWND control, const std::string& gbk, bool repaint) {

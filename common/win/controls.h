@@ -23,6 +23,8 @@ struct ControlSpec {
 // The control, or nullptr when the system could not make it.
 HWND CreateControl(HWND parent, const ControlSpec& spec);
 std::string ControlText(HWND control);
+// The text as the window holds it, for drawing it.
+std::wstring WindowTextW(HWND window);
 // Sets the text; `repaint` draws it at once (for a window thread that is busy).
 void SetControlText(HWND control, const std::string& gbk, bool repaint = false);
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace winapp {
@@ -84,6 +86,71 @@ class MemoryCanvas {
   Bitmap bitmap_;
   HGDIOBJ old_;
   int width_, height_;
+};
+
+// A 32-bit top-down DIB section selected into a memory DC of its own: pixels that GDI,
+// GDI+ and the program itself can all reach (Bits()), zeroed (black, see-through)
+// when made. Move-only.
+class DibCanvas {
+ public:
+  DibCanvas() = default;
+  DibCanvas(int width, int height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width > 0 ? width : 1;
+    bi.bmiHeader.biHeight = -(height > 0 ? height : 1);
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    bitmap_.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap_) return;
+    bits_ = static_cast<uint32_t*>(bits);
+    width_ = width;
+    height_ = height;
+    dc_ = CreateCompatibleDC(nullptr);
+    old_ = SelectObject(dc_, bitmap_.get());
+  }
+  ~DibCanvas() { Release(); }
+  DibCanvas(DibCanvas&& o) noexcept { *this = std::move(o); }
+  DibCanvas& operator=(DibCanvas&& o) noexcept {
+    if (this != &o) {
+      Release();
+      bitmap_ = std::move(o.bitmap_);
+      dc_ = std::exchange(o.dc_, nullptr);
+      old_ = std::exchange(o.old_, nullptr);
+      bits_ = std::exchange(o.bits_, nullptr);
+      width_ = std::exchange(o.width_, 0);
+      height_ = std::exchange(o.height_, 0);
+    }
+    return *this;
+  }
+  DibCanvas(const DibCanvas&) = delete;
+  DibCanvas& operator=(const DibCanvas&) = delete;
+
+  HDC dc() const { return dc_; }
+  // Rows top first, 0x00RRGGBB or premultiplied 0xAARRGGBB; GdiFlush before reading
+  // what GDI drew.
+  uint32_t* Bits() const { return bits_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  size_t Bytes() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  void Release() {
+    if (dc_) {
+      SelectObject(dc_, old_);
+      DeleteDC(dc_);
+      dc_ = nullptr;
+    }
+    bitmap_.Reset();
+  }
+
+  Bitmap bitmap_;
+  HDC dc_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  uint32_t* bits_ = nullptr;
+  int width_ = 0, height_ = 0;
 };
 
 // The DC of a window's whole area (frame included), released with the window.

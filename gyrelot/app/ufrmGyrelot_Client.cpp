@@ -85,15 +85,7 @@ void TfrmGyrelot_Client::FormDestroy() {
   FPollTimer.reset();
   FClient.reset();  // five logouts
   FComposer.reset();
-  if (FOffscreenDC) {
-    SelectObject(FOffscreenDC, FOffscreenOld);
-    DeleteDC(FOffscreenDC);
-    FOffscreenDC = nullptr;
-  }
-  if (FOffscreen) {
-    DeleteObject(FOffscreen);
-    FOffscreen = nullptr;
-  }
+  FOffscreen = winapp::DibCanvas();
   FBackground.reset();
   FWheel.reset();
   FOverlay.reset();

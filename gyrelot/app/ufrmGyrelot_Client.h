@@ -27,6 +27,7 @@
 #include "uskSkinData.h"
 #include "uskSkinForm.h"
 #include "win/com_ptr.h"
+#include "win/gdi_owner.h"
 #include "win/window_timer.h"
 #include "wire/uGyrelot_Struc.h"
 
@@ -96,8 +97,8 @@ class TfrmGyrelot_Client : public TForm {
   const wheel::TWheelStartReply& StartReply() const { return FStartReply; }
   const wheel::TWheelResult& OwnResult() const { return FOwnResult; }
   const std::string& PngDir() const { return FPngDir; }
-  HDC OffscreenDC() const { return FOffscreenDC; }
-  SIZE OffscreenSize() const { return FOffscreenSize; }
+  HDC OffscreenDC() const { return FOffscreen.dc(); }
+  SIZE OffscreenSize() const { return SIZE{FOffscreen.Width(), FOffscreen.Height()}; }
   // A status line ("登陆成功", ...), appended whole at the end of the pane.
   void AddStatusLine(const std::string& line);
 
@@ -119,10 +120,7 @@ class TfrmGyrelot_Client : public TForm {
   std::unique_ptr<TGPImage> FWheel;
   std::unique_ptr<TGPImage> FOverlay;
   TWheelSpin FSpin;  // FAngle, the countdown, FStopFlag, FSpinState, FSlowSteps
-  HBITMAP FOffscreen = nullptr;
-  HDC FOffscreenDC = nullptr;
-  HGDIOBJ FOffscreenOld = nullptr;
-  SIZE FOffscreenSize{0, 0};
+  winapp::DibCanvas FOffscreen;
   std::unique_ptr<TWheelComposer> FComposer;
   wheel::TWheelStartReply FStartReply{};
   wheel::TWheelLoginReply FLoginReply{};

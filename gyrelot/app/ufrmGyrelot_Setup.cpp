@@ -46,24 +46,12 @@ void TfrmGyrelot_Client::InitGame() {
   FWheel = std::make_unique<TGPImage>(gbk::ToWide(FPngDir + "2.png"));
   FOverlay = std::make_unique<TGPImage>(gbk::ToWide(FPngDir + "3.png"));
   // 6. The off-screen frame, the size of the background.
-  FOffscreenSize =
-      SIZE{static_cast<LONG>(FBackground->GetWidth()), static_cast<LONG>(FBackground->GetHeight())};
-  {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = FOffscreenSize.cx > 0 ? FOffscreenSize.cx : 1;
-    bi.bmiHeader.biHeight = -(FOffscreenSize.cy > 0 ? FOffscreenSize.cy : 1);
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    FOffscreen = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    FOffscreenDC = CreateCompatibleDC(nullptr);
-    FOffscreenOld = SelectObject(FOffscreenDC, FOffscreen);
-  }
-  if (FOffscreenSize.cx > 0 && FOffscreenSize.cy > 0) {
-    FComposer =
-        std::make_unique<TWheelComposer>(TWheelPictures{FBackground.get(), FWheel.get(), FOverlay.get()},
-                                         FOffscreenSize.cx, FOffscreenSize.cy);
+  const int width = static_cast<int>(FBackground->GetWidth()),
+            height = static_cast<int>(FBackground->GetHeight());
+  FOffscreen = winapp::DibCanvas(width, height);
+  if (width > 0 && height > 0) {
+    FComposer = std::make_unique<TWheelComposer>(
+        TWheelPictures{FBackground.get(), FWheel.get(), FOverlay.get()}, width, height);
   }
   // 7. The session: not logged in yet, nothing sent.
   FClient = std::make_unique<TGyrelotClient>(FOptions.Transport);

@@ -5,12 +5,12 @@
 #include "win/base_window.h"
 
 void TfrmGyrelot_Client::ResetWheel() {
-  if (FComposer) FComposer->Compose(FOffscreenDC, 0);
+  if (FComposer) FComposer->Compose(FOffscreen.dc(), 0);
   FSpin.Reset();
 }
 
 void TfrmGyrelot_Client::DrawWheel(int32_t angle) {
-  if (FComposer) FComposer->Compose(FOffscreenDC, angle);
+  if (FComposer) FComposer->Compose(FOffscreen.dc(), angle);
   HDC dc = GetDC(PaintBox1.Handle());
   PaintBox1Paint(dc);
   ReleaseDC(PaintBox1.Handle(), dc);
@@ -21,8 +21,8 @@ void TfrmGyrelot_Client::PaintBox1Paint(HDC dc) {
   GetClientRect(PaintBox1.Handle(), &r);
   // Outside the frame (no background picture) the form's white shows.
   FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  if (FOffscreenDC && FOffscreenSize.cx > 0) {
-    BitBlt(dc, 0, 0, FOffscreenSize.cx, FOffscreenSize.cy, FOffscreenDC, 0, 0, SRCCOPY);
+  if (FOffscreen && FOffscreen.Width() > 0) {
+    BitBlt(dc, 0, 0, FOffscreen.Width(), FOffscreen.Height(), FOffscreen.dc(), 0, 0, SRCCOPY);
   }
 }
 

@@ -54,16 +54,15 @@ void TWheel_Wave::Release() noexcept {
 }
 
 void TWheel_Wave::PlayBackSound(bool on) {
-  TWaveBuffer* b = FMixer->FindBuffer("back");
-  if (on) {
-    FMixer->Play(b);
-  } else {
-    FMixer->Stop(b);
-  }
+  Switch("back", on);
 }
 
 void TWheel_Wave::PlayWheelSound(bool on) {
-  TWaveBuffer* b = FMixer->FindBuffer("Wheel");
+  Switch("Wheel", on);
+}
+
+void TWheel_Wave::Switch(const char* channel, bool on) {
+  TWaveBuffer* b = FMixer->FindBuffer(channel);
   if (on) {
     FMixer->Play(b);
   } else {

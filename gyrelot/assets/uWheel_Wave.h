@@ -37,6 +37,8 @@ class TWheel_Wave {
 
  private:
   void Release() noexcept;
+  // Plays a looping channel from its beginning, or stops it; a missing one does nothing.
+  void Switch(const char* channel, bool on);
 
   std::unique_ptr<TWaveMixer> FMixer;
   std::unique_ptr<TMemoryWave> FWave;

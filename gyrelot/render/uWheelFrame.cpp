@@ -35,42 +35,7 @@ void ComposeWheelFrame(HDC dc, int width, int height, const TWheelPictures& pict
 
 namespace {
 
-// A 32-bit top-down DIB section (zeroed: black and see-through) in a memory DC.
-class Dib {
- public:
-  Dib(int w, int h) : width_(w), height_(h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* p = nullptr;
-    bitmap_.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
-    bits_ = static_cast<uint32_t*>(p);
-    dc_ = CreateCompatibleDC(nullptr);
-    old_ = SelectObject(dc_, bitmap_.get());
-  }
-  ~Dib() {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-  }
-  Dib(const Dib&) = delete;
-  Dib& operator=(const Dib&) = delete;
-
-  HDC dc() const { return dc_; }
-  uint32_t* bits() const { return bits_; }
-  int width() const { return width_; }
-  int height() const { return height_; }
-  size_t bytes() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4; }
-
- private:
-  winapp::Bitmap bitmap_;
-  HDC dc_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  uint32_t* bits_ = nullptr;
-  int width_, height_;
-};
+using Dib = winapp::DibCanvas;
 
 const BLENDFUNCTION kBlend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
 
@@ -116,7 +81,7 @@ const TWheelComposer::Impl::Layer& TWheelComposer::Impl::LayerFor(int angle) {
   GdiFlush();
   int left = width, top = height, right = -1, bottom = -1;
   for (int y = 0; y < height; ++y) {
-    const uint32_t* row = full.bits() + static_cast<size_t>(y) * static_cast<size_t>(width);
+    const uint32_t* row = full.Bits() + static_cast<size_t>(y) * static_cast<size_t>(width);
     for (int x = 0; x < width; ++x) {
       if (row[x] == 0) continue;
       left = std::min(left, x);
@@ -131,7 +96,7 @@ const TWheelComposer::Impl::Layer& TWheelComposer::Impl::LayerFor(int angle) {
     layer.left = left;
     layer.top = top;
     layer.pixels = std::make_unique<Dib>(right - left + 1, bottom - top + 1);
-    BitBlt(layer.pixels->dc(), 0, 0, layer.pixels->width(), layer.pixels->height(), full.dc(), left, top,
+    BitBlt(layer.pixels->dc(), 0, 0, layer.pixels->Width(), layer.pixels->Height(), full.dc(), left, top,
            SRCCOPY);
     GdiFlush();
   }
@@ -170,18 +135,18 @@ void TWheelComposer::Compose(HDC dc, int angle) {
   if (m.wheel) {
     const Impl::Layer& layer = m.LayerFor(angle);
     if (layer.pixels) {
-      AlphaBlend(dc, layer.left, layer.top, layer.pixels->width(), layer.pixels->height(), layer.pixels->dc(),
-                 0, 0, layer.pixels->width(), layer.pixels->height(), kBlend);
+      AlphaBlend(dc, layer.left, layer.top, layer.pixels->Width(), layer.pixels->Height(), layer.pixels->dc(),
+                 0, 0, layer.pixels->Width(), layer.pixels->Height(), kBlend);
     }
   }
   if (m.overlay) {
-    AlphaBlend(dc, 0, 0, m.overlay->width(), m.overlay->height(), m.overlay->dc(), 0, 0, m.overlay->width(),
-               m.overlay->height(), kBlend);
+    AlphaBlend(dc, 0, 0, m.overlay->Width(), m.overlay->Height(), m.overlay->dc(), 0, 0, m.overlay->Width(),
+               m.overlay->Height(), kBlend);
   }
 }
 
 size_t TWheelComposer::CachedBytes() const {
   size_t n = 0;
-  for (const auto& layer : impl_->layers) n += layer.pixels ? layer.pixels->bytes() : 0;
+  for (const auto& layer : impl_->layers) n += layer.pixels ? layer.pixels->Bytes() : 0;
   return n;
 }

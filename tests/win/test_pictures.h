@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "win/gbk_text.h"
+#include "win/gdi_owner.h"
 
 namespace testpic {
 
@@ -97,34 +98,15 @@ inline void WriteJpeg(const std::string& path, int w, int h, const PixelFn& pixe
 // A 32-bit canvas to paint a control into and read pixels back.
 class Canvas {
  public:
-  Canvas(int w, int h) : dc_(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  HDC dc() const { return dc_; }
+  Canvas(int w, int h) : dib_(w, h) {}
+  HDC dc() const { return dib_.dc(); }
   COLORREF At(int x, int y) const {
     GdiFlush();
-    return GetPixel(dc_, x, y);
+    return GetPixel(dib_.dc(), x, y);
   }
 
  private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
+  winapp::DibCanvas dib_;
 };
 
 // Colours compared with a little room for rounding (JPEG, blending).

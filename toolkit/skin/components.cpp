@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "win/control_name.h"
+#include "win/controls.h"
 #include "win/gbk_text.h"
 
 TComponent* TComponentOwner::FindComponent(const std::string& name) const {
@@ -69,10 +70,7 @@ void TWinControl::SetVisible(bool visible) {
 }
 
 std::string TWinControl::Caption() const {
-  const int n = GetWindowTextLengthW(Handle());
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(Handle(), text.data(), n + 1)));
-  return gbk::FromWide(text);
+  return winapp::ControlText(Handle());
 }
 
 void TWinControl::SetCaption(const std::string& gbk) {
@@ -230,10 +228,7 @@ TForm::~TForm() {
 }
 
 std::string TForm::Caption() const {
-  const int n = GetWindowTextLengthW(Handle());
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(Handle(), text.data(), n + 1)));
-  return gbk::FromWide(text);
+  return winapp::ControlText(Handle());
 }
 
 void TForm::SetCaption(const std::string& gbk) {

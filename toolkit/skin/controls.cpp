@@ -86,9 +86,7 @@ void TLabel::Paint(HDC dc) {
   PaintBehind(dc);
   RECT r{};
   GetClientRect(Handle(), &r);
-  const int n = GetWindowTextLengthW(Handle());
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(Handle(), text.data(), n + 1)));
+  const std::wstring text = winapp::WindowTextW(Handle());
   winapp::Selected keep(dc, Font() ? static_cast<HGDIOBJ>(Font()) : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, color_);
@@ -119,10 +117,8 @@ void TPanel::Paint(HDC dc) {
   winapp::Brush b(CreateSolidBrush(color_));
   FillRect(dc, &r, b.get());
   DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
-  const int n = GetWindowTextLengthW(Handle());
-  if (n == 0) return;
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(Handle(), text.data(), n + 1)));
+  const std::wstring text = winapp::WindowTextW(Handle());
+  if (text.empty()) return;
   winapp::Selected keep(dc, Font() ? static_cast<HGDIOBJ>(Font()) : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, fontColor_);

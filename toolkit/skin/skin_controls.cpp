@@ -2,17 +2,12 @@
 
 #include <string>
 
+#include "win/controls.h"
+
 namespace {
 
 COLORREF Gdi(skin::Rgb c) {
   return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-}
-
-std::wstring TextOf(HWND h) {
-  const int n = GetWindowTextLengthW(h);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), n + 1)));
-  return text;
 }
 
 }  // namespace
@@ -73,7 +68,7 @@ void TskSkinCheckBox::Paint(HDC dc) {
     images_->Draw(dc, x + 1, (r.bottom - images_->Height()) / 2, imageIndex_);
     x += 1 + images_->Width();
   }
-  const std::wstring text = TextOf(Handle());
+  const std::wstring text = winapp::WindowTextW(Handle());
   if (!text.empty()) {
     RECT tr{x + 3, 0, r.right, r.bottom};
     winapp::Selected keep(dc, Font() ? static_cast<HGDIOBJ>(Font()) : GetStockObject(DEFAULT_GUI_FONT));
@@ -168,7 +163,7 @@ void TskSkinXFormButton::Paint(HDC dc) {
     RECT e = r;
     DrawEdge(dc, &e, Pressed() ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   }
-  const std::wstring text = TextOf(Handle());
+  const std::wstring text = winapp::WindowTextW(Handle());
   RECT tr = r;
   if (Pressed()) OffsetRect(&tr, 1, 1);
   winapp::Selected keep(dc, Font() ? static_cast<HGDIOBJ>(Font()) : GetStockObject(DEFAULT_GUI_FONT));

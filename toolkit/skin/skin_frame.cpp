@@ -7,6 +7,7 @@
 #include "caption_table.h"
 #include "uskSkinData.h"
 #include "win/base_window.h"
+#include "win/controls.h"
 #include "win/gbk_text.h"
 
 namespace skin {
@@ -203,9 +204,7 @@ void FrameController::PaintFrame(HDC dc) {
   }
 
   // The caption, vertically centred between the buttons.
-  const int n = GetWindowTextLengthW(hwnd_);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), n + 1)));
+  const std::wstring text = winapp::WindowTextW(hwnd_);
   RECT tr{l.captionTextLeft, 0, (minimizeButton_ ? l.minButton.left : l.window.right) - 4, l.captionHeight};
   if (!skin_) tr.left = l.sysButton.right + 6;
   winapp::Selected keepFont(dc, captionFont_.get());

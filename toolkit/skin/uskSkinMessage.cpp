@@ -7,6 +7,7 @@
 #include "caption_table.h"
 #include "skin_frame.h"
 #include "win/control_name.h"
+#include "win/controls.h"
 #include "win/gbk_text.h"
 
 namespace {
@@ -59,9 +60,7 @@ void DrawButton(const Box& box, const DRAWITEMSTRUCT& item) {
     FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
     DrawEdge(dc, &r, down ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   }
-  const int n = GetWindowTextLengthW(item.hwndItem);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(item.hwndItem, text.data(), n + 1)));
+  const std::wstring text = winapp::WindowTextW(item.hwndItem);
   RECT tr = r;
   if (down) OffsetRect(&tr, 1, 1);
   SetBkMode(dc, TRANSPARENT);
