@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "../portable/temp_dir.h"
 #include "fake_iocp_client.h"
@@ -14,6 +15,7 @@
 #include "uUpdateClientMainForm.h"
 #include "uUpdateLogic.h"
 #include "win/gbk_text.h"
+#include "win/message_pump.h"
 #include "win/module_path.h"
 
 namespace {
@@ -89,6 +91,46 @@ TEST(UpdateForm, ShowDownloadProgress) {
     EXPECT_EQ(SendMessageW(form.ProgressBar(), PBM_GETPOS, 0, 0), c.bar) << c.received;
     EXPECT_EQ(form.ControlText(form.TickLabel()), "已用时间：61秒");
   }
+}
+
+namespace {
+HRESULT __stdcall RefusingFactory(IIOCPClient** out) {
+  *out = nullptr;
+  return E_FAIL;
+}
+
+BOOL CALLBACK CountDialogs(HWND h, LPARAM count) {
+  wchar_t cls[16] = {};
+  GetClassNameW(h, cls, 16);
+  if (std::wcscmp(cls, L"TForm1") == 0) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int DialogsOfThisThread() {
+  int n = 0;
+  EnumThreadWindows(GetCurrentThreadId(), &CountDialogs, reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+}  // namespace
+
+TEST(UpdateForm, ATransportThatCannotBeHadLeavesNoWindowBehind) {
+  const int before = DialogsOfThisThread();
+  EXPECT_THROW(TForm1 form(&RefusingFactory), std::exception);
+  EXPECT_EQ(DialogsOfThisThread(), before);
+}
+
+TEST(UpdateForm, EscInAnyWaitStopsTheUpdate) {
+  TempDir dir;
+  TForm1 form(&FakeFactory, dir.path().string() + "\\");
+  ShowWindow(form.Handle(), SW_SHOWNORMAL);
+  EXPECT_FALSE(form.IsClosed());
+  // A wait deep inside a transfer serves messages without naming the dialog: the
+  // dialog's keys work there all the same.
+  SetFocus(form.Handle());
+  PostMessageW(form.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  winapp::ServePendingMessages();
+  EXPECT_TRUE(form.IsClosed());
+  EXPECT_EQ(form.ExitCode(), 0) << "no run was under way: nothing failed";
 }
 
 TEST(UpdateLogic, DisplayName) {

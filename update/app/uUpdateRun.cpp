@@ -27,7 +27,7 @@ TUpdateRun::Check TUpdateRun::CheckForNewVersion() {
   sink_.ShowStatus("正在获得版本信息..");
   // Before the dialog shows there is nothing to cancel with: the check is bounded in
   // size and in time, whatever the server does.
-  client_.SetLimits(kMaxVersionFileBytes, kVersionCheckMs);
+  client_.SetLimits(kMaxVersionFileBytes, versionCheckMs_);
   const bool fetched = client_.DownloadFile("LastVer.txt", TempFile().c_str()) != FALSE;
   client_.SetLimits(0, 0);
   if (!fetched) {
@@ -116,9 +116,14 @@ TUpdateRun::Outcome TUpdateRun::Run() {
       continue;
     }
     if (!sink_.KeepGoing() || cancelled_) return Outcome::kCancelled;
-    const std::optional<std::string> installed =
-        FileMd5(appDir_ + name, [this] { return sink_.KeepGoing() && !cancelled_; });
-    if (cancelled_) return Outcome::kCancelled;
+    // A digest given up because the run is to stop is no digest of a changed file:
+    // whether the stop came from Cancel or from the sink, the analysis ends here.
+    bool stopped = false;
+    const std::optional<std::string> installed = FileMd5(appDir_ + name, [this, &stopped] {
+      stopped = !sink_.KeepGoing() || cancelled_;
+      return !stopped;
+    });
+    if (stopped || cancelled_) return Outcome::kCancelled;
     if (!updatelogic::DigestMatches(installed, digest)) changes.push_back({name, digest});
   }
   char line[96];

@@ -44,6 +44,10 @@ class TUpdateRun {
   // `appDir`: the installation folder (GBK, with its trailing backslash).
   TUpdateRun(IFileDownLoadClient& client, IUpdateRunSink& sink, std::string appDir);
 
+  // The version check's time limit in all (kVersionCheckMs unless changed; tests
+  // shorten it so that a silent server need not be waited out).
+  void SetVersionCheckMs(uint32_t ms) { versionCheckMs_ = ms; }
+
   enum class Check { kNewer, kUpToDate, kFailed };
   // Fetches the server's "LastVer.txt" into "temp.dat" (at most 4 KiB, 30 s in all) and
   // compares it with the installed version.
@@ -77,5 +81,6 @@ class TUpdateRun {
   IUpdateRunSink& sink_;
   std::string appDir_;
   int32_t remoteVersion_ = 0;
+  uint32_t versionCheckMs_ = kVersionCheckMs;
   bool cancelled_ = false;
 };
