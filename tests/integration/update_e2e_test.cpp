@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -45,7 +48,8 @@ std::string NextAddress() {
 class UpdateE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* v : {"UPDATE_EXE", "DURNIX_DLL", "UI_DRIVER", "TARGET_EXE", "WINE_RUN", "PUBLISH", "UPDATE_SERVER"}) {
+    for (const char* v :
+         {"UPDATE_EXE", "DURNIX_DLL", "UI_DRIVER", "TARGET_EXE", "WINE_RUN", "PUBLISH", "UPDATE_SERVER", "HOSTILE_PEER"}) {
       ASSERT_FALSE(Env(v).empty()) << v << " is not set: run this test through the Windows ctest";
       ASSERT_TRUE(fs::exists(Env(v))) << Env(v);
     }
@@ -65,12 +69,7 @@ class UpdateE2E : public ::testing::Test {
     // The target program the updater starts records its start and ends at once.
     WriteFile(install / "Halvo.exe.exit", "");
   }
-  void TearDown() override {
-    if (server) {
-      server->Signal(SIGTERM);
-      server->Wait(5000);
-    }
-  }
+  void TearDown() override { StopServer(); }
 
   void Publish(int version) {
     ChildProcess p({Env("PUBLISH"), published.string(), "--version", std::to_string(version), "--force"});
@@ -82,6 +81,23 @@ class UpdateE2E : public ::testing::Test {
     std::string line;
     ASSERT_TRUE(server->ReadLine(line, 10000));
     ASSERT_NE(line.find("serving"), std::string::npos) << line;
+  }
+  // The misbehaving server of these tests in place of the real one: it serves the
+  // published folder as it stands, and drips or cuts where `options` say.
+  void StartHostileServer(std::vector<std::string> options) {
+    std::vector<std::string> argv = {Env("HOSTILE_PEER"), "--root", published.string(), "--listen", address,
+                                     "--port", "6001", "--linger", "600"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    server = std::make_unique<ChildProcess>(argv);
+    std::string line;
+    ASSERT_TRUE(server->ReadLine(line, 10000));
+    ASSERT_NE(line.find("listening on"), std::string::npos) << line;
+  }
+  void StopServer() {
+    if (!server) return;
+    server->Signal(SIGTERM);
+    server->Wait(5000);
+    server.reset();
   }
   void SetLocalVersion(int v) { WriteFile(install / "lastVer.txt", "[ver]\r\nlastVer=" + std::to_string(v) + "\r\n"); }
   int LocalVersion() {
@@ -95,17 +111,61 @@ class UpdateE2E : public ::testing::Test {
   std::unique_ptr<ChildProcess> Driver(std::vector<std::string> args) {
     return std::make_unique<ChildProcess>(Wine(Env("UI_DRIVER"), std::move(args)));
   }
-  // Runs update.exe to its end, answering the question with `answer` (or expecting
-  // no question when empty). Returns the driver's report of the question box.
-  std::string RunUpdate(const std::string& answer, int questionTimeoutMs = 30000) {
+  // How a run is expected to end once its question has been answered.
+  enum class Ending {
+    kClean,            // the dialog closes by itself, no box
+    kFailureBox,       // a box says the update failed; after it the dialog closes
+    kFailureBoxStays,  // a box says so, and the dialog stays until it is left
+  };
+  struct Finished {
+    int exit = -1;
+    std::string box;   // the failure box, as the driver reports it
+    std::string memo;  // Memo1 while the failure box was up
+  };
+  // Waits for `update` to end as `ending` says: reads the log while the failure box is
+  // up, presses its OK, and leaves a dialog that stays with its cancel button.
+  Finished FinishRun(ChildProcess& update, Ending ending, int boxTimeoutMs = 60000) {
+    Finished f;
+    if (ending != Ending::kClean) {
+      auto wait = Driver({"wait", "--caption", "update", "--timeout", std::to_string(boxTimeoutMs)});
+      EXPECT_EQ(wait->Wait(boxTimeoutMs + 20000), 0) << "no failure box";
+      auto memo = Driver({"text", "--caption", u8"自动升级", "--name", "Memo1"});
+      memo->Wait(20000);
+      for (const auto& l : memo->Lines()) f.memo += l + "\n";
+      auto ok = Driver({"answer", "--caption", "update", "--button", "ok"});
+      std::string line;
+      if (ok->WaitForLine("box ", line, 20000)) f.box = line;
+      EXPECT_EQ(ok->Wait(20000), 0);
+    }
+    if (ending == Ending::kFailureBoxStays) {
+      auto leave = Driver({"click", "--caption", u8"自动升级", "--name", "Btn_Cancel"});
+      EXPECT_EQ(leave->Wait(20000), 0);
+    }
+    f.exit = update.Wait(120000);
+    return f;
+  }
+  // Runs update.exe to its end, answering the question with `answer` (or expecting no
+  // question when empty). `box` is then the driver's report of the question box.
+  Finished RunUpdate(const std::string& answer, Ending ending = Ending::kClean, int questionTimeoutMs = 30000) {
     auto update = StartUpdate();
-    auto driver = Driver({"answer", "--caption", "自动升级", "--button", answer.empty() ? "no" : answer,
+    auto driver = Driver({"answer", "--caption", u8"自动升级", "--button", answer.empty() ? "no" : answer,
                           "--timeout", std::to_string(questionTimeoutMs)});
-    std::string line, box;
-    if (driver->WaitForLine("box ", line, questionTimeoutMs + 10000)) box = line;
+    std::string line, question;
+    if (driver->WaitForLine("box ", line, questionTimeoutMs + 10000)) question = line;
     driver->Wait(10000);
-    EXPECT_EQ(update->Wait(180000), 0);
-    return box;
+    Finished f = FinishRun(*update, ending);
+    f.box = question + (f.box.empty() ? "" : "\n" + f.box);
+    return f;
+  }
+  // Every file of the installation with its bytes, but the target's own log.
+  std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(install)) {
+      const std::string rel = fs::relative(e.path(), install).string();
+      if (rel == "Halvo.exe.log") continue;
+      files[rel] = e.is_regular_file() ? ReadFileBytes(e.path().string()) : "<folder>";
+    }
+    return files;
   }
   std::vector<std::string> TargetStarts() {
     std::vector<std::string> starts;
@@ -180,9 +240,10 @@ TEST_F(UpdateE2E, CompleteUpdate) {
   WriteFile(install / "Halvo.exe.exit", "");
 
   const auto t0 = std::chrono::steady_clock::now();
-  const std::string box = RunUpdate("yes");
+  const Finished run = RunUpdate("yes");
   const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  EXPECT_NE(box.find("系统发现新版本，确定马上进行升级吗？"), std::string::npos) << box;
+  EXPECT_NE(run.box.find("系统发现新版本，确定马上进行升级吗？"), std::string::npos) << run.box;
+  EXPECT_EQ(run.exit, 0);
   ExpectInstalledMatchesPublished();
   EXPECT_EQ(LocalVersion(), 2);
   EXPECT_FALSE(fs::exists(install / "temp.dat"));
@@ -217,12 +278,13 @@ TEST_F(UpdateE2E, RunsThatEndWithoutAWindow) {
     MakeInstall();  // a fresh installation each time (same published folder and server)
     c.setUp();
     const size_t before = TransfersLogged().size();
-    const std::string box = RunUpdate(c.answer, c.answer.empty() ? 8000 : 30000);
+    const Finished run = RunUpdate(c.answer, Ending::kClean, c.answer.empty() ? 8000 : 30000);
     if (c.answer.empty()) {
-      EXPECT_TRUE(box.empty()) << c.what << ": " << box;
+      EXPECT_TRUE(run.box.empty()) << c.what << ": " << run.box;
     } else {
-      EXPECT_FALSE(box.empty()) << c.what;
+      EXPECT_FALSE(run.box.empty()) << c.what;
     }
+    EXPECT_EQ(run.exit, 0) << c.what;
     EXPECT_FALSE(fs::exists(install / "a.txt")) << c.what;
     EXPECT_TRUE(TargetStarts().empty()) << c.what << ": the target was started";
     EXPECT_FALSE(fs::exists(install / "temp.dat")) << c.what;
@@ -230,6 +292,9 @@ TEST_F(UpdateE2E, RunsThatEndWithoutAWindow) {
   }
 }
 
+
+// A run that is stopped, or whose server goes away, leaves the installation exactly as
+// it was and says how it ended; the next run completes the update.
 TEST_F(UpdateE2E, InterruptedRunsLoseNothingAndTheNextRunCompletes) {
   const std::string oldBig = RandomBytes(20u << 20, 5);
   WriteFile(published / "small.txt", "new small");
@@ -238,41 +303,49 @@ TEST_F(UpdateE2E, InterruptedRunsLoseNothingAndTheNextRunCompletes) {
   StartServer();
   struct Case {
     const char* what;
-    std::function<void(ChildProcess& update)> interrupt;  // called once big.bin is downloading
+    std::function<void()> interrupt;  // called once big.bin is downloading
+    Ending ending;
+    int exit;
+    const char* logged;  // in Memo1 when a failure box shows
   } cases[] = {
       {"cancel during a download",
-       [&](ChildProcess&) {
-         auto click = Driver({"click", "--caption", "自动升级", "--name", "Btn_Cancel"});
+       [&] {
+         auto click = Driver({"click", "--caption", u8"自动升级", "--name", "Btn_Cancel"});
          EXPECT_EQ(click->Wait(20000), 0);
-       }},
+       },
+       Ending::kClean, 2, ""},
       {"server killed during a download",
-       [&](ChildProcess&) {
+       [&] {
          server->Signal(SIGKILL);
          server->Wait(5000);
          server.reset();
-       }},
+       },
+       Ending::kFailureBox, 1, u8"下载失败："},
   };
   for (const auto& c : cases) {
     MakeInstall();
     SetLocalVersion(4);
     WriteFile(install / "small.txt", "old small");
     WriteFile(install / "big.bin", oldBig);
+    const auto before = Snapshot();
     if (!server) StartServer();
     auto update = StartUpdate();
-    auto answer = Driver({"answer", "--caption", "自动升级", "--button", "yes"});
-    auto watch = Driver({"wait-text", "--caption", "自动升级", "--name", "L_FileName", "--contains", "big.bin"});
+    auto answer = Driver({"answer", "--caption", u8"自动升级", "--button", "yes"});
+    auto watch = Driver({"wait-text", "--caption", u8"自动升级", "--name", "L_FileName", "--contains", "big.bin"});
     ASSERT_EQ(watch->Wait(60000), 0) << c.what;
-    c.interrupt(*update);
-    EXPECT_EQ(update->Wait(60000), 0) << c.what;
-    // Nothing installed is missing or corrupted: each file is old or new, whole.
-    const std::string big = ReadFileBytes((install / "big.bin").string());
-    EXPECT_TRUE(big == oldBig || big == ReadFileBytes((published / "big.bin").string())) << c.what;
-    EXPECT_EQ(LocalVersion(), 4) << c.what;
-    EXPECT_FALSE(fs::exists(install / "temp.dat")) << c.what;
+    c.interrupt();
+    const Finished run = FinishRun(*update, c.ending);
+    EXPECT_EQ(run.exit, c.exit) << c.what;
+    EXPECT_NE(run.memo.find(c.logged), std::string::npos) << c.what << ": " << run.memo;
+    if (c.ending != Ending::kClean) {
+      EXPECT_NE(run.box.find(u8"升级没有完成"), std::string::npos) << c.what << ": " << run.box;
+    }
+    // Nothing installed changed: the small file that was fetched first is still old.
+    EXPECT_EQ(Snapshot(), before) << c.what;
     EXPECT_EQ(TargetStartsAfter(1).size(), 1u) << c.what << ": the target is started after a failed run";
     // The next run completes the update.
     if (!server) StartServer();
-    RunUpdate("yes");
+    EXPECT_EQ(RunUpdate("yes").exit, 0) << c.what;
     ExpectInstalledMatchesPublished();
     EXPECT_EQ(LocalVersion(), 5) << c.what;
   }
@@ -280,36 +353,117 @@ TEST_F(UpdateE2E, InterruptedRunsLoseNothingAndTheNextRunCompletes) {
 
 TEST_F(UpdateE2E, FileThatDoesNotMatchItsDigestIsNotInstalled) {
   WriteFile(published / "a.txt", "published text");
+  WriteFile(published / "b.txt", "published b");
   Publish(2);
-  WriteFile(published / "a.txt", "changed after publishing");
+  WriteFile(published / "b.txt", "changed after publishing");
   StartServer();
   SetLocalVersion(1);
   WriteFile(install / "a.txt", "old text");
-  RunUpdate("yes");
-  EXPECT_EQ(ReadFileBytes((install / "a.txt").string()), "old text");
+  const auto before = Snapshot();
+  const Finished run = RunUpdate("yes", Ending::kFailureBox);
+  EXPECT_EQ(run.exit, 1);
+  EXPECT_NE(run.memo.find(u8"文件校验失败：b.txt"), std::string::npos) << run.memo;
+  EXPECT_EQ(Snapshot(), before) << "a.txt was good, but alone it is no update";
   EXPECT_EQ(LocalVersion(), 1);
-  EXPECT_FALSE(fs::exists(install / "temp.dat"));
   EXPECT_EQ(TargetStartsAfter(1).size(), 1u);
 }
 
-TEST_F(UpdateE2E, ManifestNamesOutsideTheFolderAreRefused) {
-  const char sep = '\x15';
-  for (const std::string& bad : {std::string("..\\outside.txt"), std::string("C:\\abs.txt")}) {
+// What the server sends as its manifest but is none, or names what no update may
+// touch, is refused before anything changes; the dialog stays with its log.
+TEST_F(UpdateE2E, WhatIsNoManifestChangesNothingAndSaysSo) {
+  const std::string sep = "\x15";
+  const std::string header = "fPath" + sep + "fFileName" + sep + "fmd5\r\n";
+  const std::string md5 = "0123456789abcdef0123456789abcdef";
+  const std::string goodRow = sep + "good.txt" + sep + md5 + "\r\n";
+  struct Case {
+    const char* what;
+    std::string manifest;
+    bool versionInstalled;
+  } cases[] = {
+      {"an HTML error page",
+       "<html><head><title>404 Not Found</title></head>\r\n<body><h1>Not Found</h1></body></html>\r\n", true},
+      {"no header line", goodRow + sep + "other.txt" + sep + md5 + "\r\n", true},
+      {"a row naming temp.dat", header + goodRow + sep + "temp.dat" + sep + md5 + "\r\n", true},
+      {"a folder row lastver.txt in a fresh installation", header + goodRow + sep + "lastver.txt\r\n", false},
+      {"a name leaving the folder", header + goodRow + sep + "..\\outside.txt" + sep + md5 + "\r\n", true},
+      {"an absolute name", header + goodRow + sep + "C:\\abs.txt" + sep + md5 + "\r\n", true},
+  };
+  WriteFile(published / "good.txt", "good");
+  WriteFile(published / "LastVer.txt", "[ver]\r\nLastVer=2\r\n");
+  StartHostileServer({});
+  for (const auto& c : cases) {
+    WriteFile(published / "Versions.txt", c.manifest);
     MakeInstall();
-    WriteFile(published / "good.txt", "good");
-    WriteFile(published / "LastVer.txt", "[ver]\r\nLastVer=2\r\n");
-    WriteFile(published / "Versions.txt", std::string("fPath") + sep + "fFileName" + sep + "fmd5\r\n" + sep +
-                                              "good.txt" + sep + "0123456789abcdef0123456789abcdef\r\n" + sep + bad +
-                                              sep + "0123456789abcdef0123456789abcdef\r\n");
-    if (!server) StartServer();
-    SetLocalVersion(1);
-    RunUpdate("yes");
-    EXPECT_FALSE(fs::exists(dir.path() / "outside.txt")) << bad;
-    EXPECT_FALSE(fs::exists(install / "good.txt")) << bad << ": nothing is touched";
-    EXPECT_EQ(LocalVersion(), 1) << bad;
-    EXPECT_FALSE(fs::exists(install / "temp.dat")) << bad;
-    server->Signal(SIGTERM);
-    server->Wait(5000);
-    server.reset();
+    if (c.versionInstalled) SetLocalVersion(1);
+    WriteFile(install / "good.txt", "old");
+    const auto before = Snapshot();
+    const Finished run = RunUpdate("yes", Ending::kFailureBoxStays);
+    EXPECT_EQ(run.exit, 1) << c.what;
+    EXPECT_NE(run.memo.find(u8"版本信息为空或无法读取.."), std::string::npos) << c.what << ": " << run.memo;
+    EXPECT_NE(run.box.find(u8"版本信息为空或无法读取.."), std::string::npos) << c.what << ": " << run.box;
+    EXPECT_EQ(Snapshot(), before) << c.what;
+    EXPECT_FALSE(fs::exists(dir.path() / "outside.txt")) << c.what;
+    EXPECT_EQ(TargetStartsAfter(1).size(), 1u) << c.what;
+  }
+}
+
+// The connection breaks in the middle of the 2nd or the 3rd of three changed files:
+// none of them is replaced, the version stays, the log names the file and the cause.
+TEST_F(UpdateE2E, ACutInTheMiddleOfAnyFileLeavesAllOld) {
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+    WriteFile(published / name, RandomBytes(300000, static_cast<unsigned>(name[0])));
+  }
+  Publish(7);
+  struct Case {
+    const char* cut;
+    const char* file;
+  } cases[] = {{"2", "b.bin"}, {"3", "c.bin"}};
+  for (const auto& c : cases) {
+    StopServer();
+    StartHostileServer({"--cut", c.cut, "--cut-after", "40"});
+    MakeInstall();
+    SetLocalVersion(6);
+    for (const char* name : {"a.bin", "b.bin", "c.bin"}) WriteFile(install / name, std::string("old ") + name);
+    const auto before = Snapshot();
+    const Finished run = RunUpdate("yes", Ending::kFailureBox);
+    EXPECT_EQ(run.exit, 1) << c.file;
+    EXPECT_NE(run.memo.find(std::string(u8"下载失败：") + c.file + u8"（连接中断）"), std::string::npos)
+        << c.file << ": " << run.memo;
+    EXPECT_NE(run.box.find(u8"升级没有完成，已经保持原来的版本"), std::string::npos) << run.box;
+    EXPECT_EQ(Snapshot(), before) << c.file;
+    EXPECT_EQ(TargetStartsAfter(1).size(), 1u) << c.file;
+    // The peer cuts once: the next run completes.
+    EXPECT_EQ(RunUpdate("yes").exit, 0) << c.file;
+    ExpectInstalledMatchesPublished();
+    EXPECT_EQ(LocalVersion(), 7) << c.file;
+  }
+}
+
+// Before its window update.exe has nothing to cancel with: a version file that is too
+// big, or that comes too slowly, ends the check, with no window and the version kept.
+TEST_F(UpdateE2E, TheVersionCheckIsBoundedBeforeTheWindow) {
+  WriteFile(published / "LastVer.txt", "[ver]\r\nLastVer=9\r\n");
+  struct Case {
+    const char* what;
+    const char* size;
+    const char* everyMs;
+  } cases[] = {
+      {"announced as 100000 bytes", "100000", "300"},
+      {"3000 bytes, one a second", "3000", "1000"},
+  };
+  for (const auto& c : cases) {
+    StopServer();
+    StartHostileServer({"--drip", "LastVer.txt", "--drip-size", c.size, "--drip-every", c.everyMs});
+    MakeInstall();
+    SetLocalVersion(8);
+    const auto before = Snapshot();
+    const auto t0 = std::chrono::steady_clock::now();
+    auto update = StartUpdate();
+    // A question box would hold the process until the time-out: -1.
+    EXPECT_EQ(update->Wait(120000), 1) << c.what;
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("version check %s: ended after %.1f s\n", c.what, took);
+    EXPECT_EQ(Snapshot(), before) << c.what;
+    EXPECT_TRUE(TargetStarts().empty()) << c.what;
   }
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include "../portable/temp_dir.h"
@@ -158,6 +159,17 @@ TEST_F(DownloadClient, WorkedExamples) {
     EXPECT_EQ(rec.completed, std::vector<std::string>{local}) << c.size;
     for (DWORD t : rec.threads) EXPECT_EQ(t, GetCurrentThreadId()) << "handlers run on the window thread";
   }
+}
+
+// A handler of the owner's that fails is the owner's business: nothing of it crosses
+// the handler's call, and the transfer goes on to its end.
+TEST_F(DownloadClient, AHandlerThatThrowsNeitherCrossesTheCallNorEndsTheTransfer) {
+  server.files["f"] = Pattern(5000);
+  rec.onProgress = [] { throw std::runtime_error("the owner's handler failed"); };
+  EXPECT_TRUE(Download("f", dir.File("x.dat")));
+  EXPECT_EQ(FileBytes(dir.File("x.dat")), server.files["f"]);
+  EXPECT_EQ(rec.progress.size(), 5u);
+  EXPECT_EQ(client->GetLastFailure(), dfNone);
 }
 
 TEST_F(DownloadClient, FirstDownloadConnectsLaterOnesReuseTheConnection) {
