@@ -37,25 +37,6 @@ Bytes FileBytes(const std::string& path) {
   return Bytes(s.begin(), s.end());
 }
 
-// The client's messages as short words: "FR:name", "BR", "TD", "CT".
-std::vector<std::string> Describe(const std::vector<Bytes>& sent) {
-  std::vector<std::string> out;
-  for (const auto& m : sent) {
-    std::string path;
-    if (filetrans::DecodeFileRequest(m.data(), m.size(), path)) {
-      out.push_back("FR:" + path);
-      continue;
-    }
-    switch (filetrans::DecodeSignal(m.data(), m.size())) {
-      case filetrans::kBlockRequest: out.push_back("BR"); break;
-      case filetrans::kTransferDone: out.push_back("TD"); break;
-      case filetrans::kCancelTransfer: out.push_back("CT"); break;
-      default: out.push_back("?");
-    }
-  }
-  return out;
-}
-
 std::vector<std::string> Expected(const std::string& path, int blockRequests, const std::string& last) {
   std::vector<std::string> v = {"FR:" + path};
   v.insert(v.end(), static_cast<size_t>(blockRequests), "BR");

@@ -251,3 +251,22 @@ struct ScriptedFileServer {
     return Bytes(a.begin(), a.end());
   }
 };
+
+// The client's messages as short words: "FR:name", "BR", "TD", "CT".
+inline std::vector<std::string> Describe(const std::vector<Bytes>& sent) {
+  std::vector<std::string> out;
+  for (const auto& m : sent) {
+    std::string path;
+    if (filetrans::DecodeFileRequest(m.data(), m.size(), path)) {
+      out.push_back("FR:" + path);
+      continue;
+    }
+    switch (filetrans::DecodeSignal(m.data(), m.size())) {
+      case filetrans::kBlockRequest: out.push_back("BR"); break;
+      case filetrans::kTransferDone: out.push_back("TD"); break;
+      case filetrans::kCancelTransfer: out.push_back("CT"); break;
+      default: out.push_back("?");
+    }
+  }
+  return out;
+}

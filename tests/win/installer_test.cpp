@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "install_test_files.h"
 #include "temp_dir.h"
 #include "text/profile.h"
 #include "uInstaller.h"
@@ -26,50 +27,7 @@ namespace {
 using install::Recovery;
 using install::StagedFile;
 using install::TStaging;
-
-std::wstring W(const std::string& gbkText) {
-  return gbk::ToWide(gbkText);
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-  winapp::UniqueHandle f(
-      CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return f && WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-// The file's bytes; nothing when there is no file to read.
-std::optional<std::string> ReadBytes(const std::string& path) {
-  winapp::UniqueHandle f(CreateFileW(W(path).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return std::nullopt;
-  std::string bytes;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-  return bytes;
-}
-
-DWORD Attributes(const std::string& path) {
-  return GetFileAttributesW(W(path).c_str());
-}
-bool IsFile(const std::string& path) {
-  const DWORD a = Attributes(path);
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-bool IsFolder(const std::string& path) {
-  const DWORD a = Attributes(path);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-bool IsReadOnly(const std::string& path) {
-  const DWORD a = Attributes(path);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
-}
-void MakeFolder(const std::string& path) {
-  CreateDirectoryW(W(path).c_str(), nullptr);
-}
+using namespace installtest;
 
 // The names in a folder (GBK), as the file system spells them.
 std::vector<std::string> Names(const std::string& folder) {
@@ -85,35 +43,10 @@ std::vector<std::string> Names(const std::string& folder) {
   return names;
 }
 
-// Read-only files would outlive the temporary folder's removal.
-void ClearReadOnly(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + L"\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ClearReadOnly(path);
-    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-  } while (FindNextFileW(find, &found));
-  FindClose(find);
-}
-
 // A file held open by "another program": only readers may share it.
 winapp::UniqueHandle HoldOpen(const std::string& path, DWORD share = FILE_SHARE_READ) {
   return winapp::UniqueHandle(CreateFileW(W(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-// What the profile functions read for the version, as the updater and the game read it.
-std::wstring ProfileVersion(const std::string& path, const wchar_t* key) {
-  wchar_t buf[64] = {};
-  GetPrivateProfileStringW(L"ver", key, L"", buf, 64, W(path).c_str());
-  return buf;
 }
 
 // ---------------------------------------------------------------------------------
@@ -228,28 +161,6 @@ class Installation {
 // ---------------------------------------------------------------------------------
 // The helper process.
 
-std::wstring Hex(const std::string& bytes) {
-  static const wchar_t digits[] = L"0123456789abcdef";
-  std::wstring out;
-  for (const unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-std::optional<std::string> FromHex(std::string_view hex) {
-  if (hex.size() % 2 != 0) return std::nullopt;
-  std::string out;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    unsigned value = 0;
-    const auto [ptr, ec] = std::from_chars(hex.data() + i, hex.data() + i + 2, value, 16);
-    if (ec != std::errc() || ptr != hex.data() + i + 2) return std::nullopt;
-    out += static_cast<char>(value);
-  }
-  return out;
-}
-
 constexpr UINT kKilledCode = 9;
 
 int InstallAndDie(const std::string& dir, int killAfter) {
@@ -263,23 +174,7 @@ int InstallAndDie(const std::string& dir, int killAfter) {
 
 // Runs the helper on `dir`; its exit code.
 DWORD RunInstallAndDie(const std::string& dir, int killAfter) {
-  wchar_t exe[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring cmd =
-      L"\"" + std::wstring(exe) + L"\" --install-and-die " + Hex(dir) + L" " + std::to_wstring(killAfter);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1000;
-  winapp::UniqueHandle process(pi.hProcess);
-  winapp::UniqueHandle thread(pi.hThread);
-  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.get(), 1);
-    return 1001;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process.get(), &code);
-  return code;
+  return RunSelf(L"--install-and-die " + Hex(dir) + L" " + std::to_wstring(killAfter));
 }
 
 }  // namespace

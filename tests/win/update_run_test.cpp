@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -21,6 +20,7 @@
 
 #include "box_closer.h"
 #include "fake_iocp_client.h"
+#include "install_test_files.h"
 #include "temp_dir.h"
 #include "text/profile.h"
 #include "uFileDigest.h"
@@ -35,58 +35,13 @@ namespace {
 
 using Check = TUpdateRun::Check;
 using Outcome = TUpdateRun::Outcome;
-
-std::wstring W(const std::string& gbkText) {
-  return gbk::ToWide(gbkText);
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-  winapp::UniqueHandle f(
-      CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return f && WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-// The file's bytes; nothing when there is no file to read.
-std::optional<std::string> ReadBytes(const std::string& path) {
-  winapp::UniqueHandle f(CreateFileW(W(path).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return std::nullopt;
-  std::string bytes;
-  std::vector<char> buf(256 * 1024);
-  DWORD got = 0;
-  while (ReadFile(f.get(), buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr) && got > 0) {
-    bytes.append(buf.data(), got);
-  }
-  return bytes;
-}
-
-bool IsFile(const std::string& path) {
-  const DWORD a = GetFileAttributesW(W(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-bool IsFolder(const std::string& path) {
-  const DWORD a = GetFileAttributesW(W(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-void MakeFolder(const std::string& path) {
-  CreateDirectoryW(W(path).c_str(), nullptr);
-}
+using namespace installtest;
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }
 bool EndsWith(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// What the profile functions read for the version, as the updater and the game read it.
-std::wstring ProfileVersion(const std::string& path, const wchar_t* key) {
-  wchar_t buf[64] = {};
-  GetPrivateProfileStringW(L"ver", key, L"", buf, 64, W(path).c_str());
-  return buf;
 }
 
 // Everything an installation holds, one line per entry in name order: folders, and
@@ -123,24 +78,6 @@ std::string Snapshot(const std::string& dir) {
   std::string text;
   for (const auto& [name, what] : entries) text += name + ": " + what + "\n";
   return text;
-}
-
-// Read-only files would outlive the temporary folder's removal.
-void ClearReadOnly(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + L"\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ClearReadOnly(path);
-    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-  } while (FindNextFileW(find, &found));
-  FindClose(find);
 }
 
 // ---------------------------------------------------------------------------------
@@ -377,23 +314,7 @@ class Session {
     return paths;
   }
   // The client's messages as short words: "FR:name", "BR", "TD", "CT".
-  std::vector<std::string> Messages() {
-    std::vector<std::string> out;
-    for (const Bytes& m : fake_->Sent()) {
-      std::string path;
-      if (filetrans::DecodeFileRequest(m.data(), m.size(), path)) {
-        out.push_back("FR:" + path);
-        continue;
-      }
-      switch (filetrans::DecodeSignal(m.data(), m.size())) {
-        case filetrans::kBlockRequest: out.push_back("BR"); break;
-        case filetrans::kTransferDone: out.push_back("TD"); break;
-        case filetrans::kCancelTransfer: out.push_back("CT"); break;
-        default: out.push_back("?");
-      }
-    }
-    return out;
-  }
+  std::vector<std::string> Messages() { return Describe(fake_->Sent()); }
 
   // As the dialog does it: the check, and the run when the server has a newer version.
   Outcome CheckAndRun() {
@@ -423,28 +344,6 @@ const std::vector<std::string> kStandardRequests = {"LastVer.txt", "Versions.txt
 // ---------------------------------------------------------------------------------
 // The helper process.
 
-std::wstring Hex(const std::string& bytes) {
-  static const wchar_t digits[] = L"0123456789abcdef";
-  std::wstring out;
-  for (const unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-std::optional<std::string> FromHex(std::string_view hex) {
-  if (hex.size() % 2 != 0) return std::nullopt;
-  std::string out;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    unsigned value = 0;
-    const auto [ptr, ec] = std::from_chars(hex.data() + i, hex.data() + i + 2, value, 16);
-    if (ec != std::errc() || ptr != hex.data() + i + 2) return std::nullopt;
-    out += static_cast<char>(value);
-  }
-  return out;
-}
-
 constexpr UINT kKilledCode = 9;
 
 int RunAndDie(const std::string& dir) {
@@ -459,22 +358,7 @@ int RunAndDie(const std::string& dir) {
 
 // Runs the helper on `dir`; its exit code.
 DWORD RunHelper(const std::string& dir) {
-  wchar_t exe[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --run-and-die " + Hex(dir);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1000;
-  winapp::UniqueHandle process(pi.hProcess);
-  winapp::UniqueHandle thread(pi.hThread);
-  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.get(), 1);
-    return 1001;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process.get(), &code);
-  return code;
+  return RunSelf(L"--run-and-die " + Hex(dir));
 }
 
 }  // namespace
